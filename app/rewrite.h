@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tllink {
+
+// `text` with every occurrence of `find_text` replaced by `replacement`, scanning left to right
+// without overlaps. Code units outside the occurrences pass through unchanged, unpaired
+// surrogates included. An empty `find_text` changes nothing.
+std::u16string ReplaceAll(std::u16string_view text, std::u16string_view find_text,
+                          std::u16string_view replacement);
+
+}  // namespace tllink

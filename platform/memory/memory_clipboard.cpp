@@ -1,0 +1,92 @@
+#include "platform/memory/memory_clipboard.h"
+
+#include <utility>
+
+namespace tllink::platform::memory {
+
+bool MemoryClipboard::TakeBusyOpen() {
+  if (busy_opens_ == 0) return false;
+  --busy_opens_;
+  return true;
+}
+
+Clipboard::ReadResult MemoryClipboard::ReadText() {
+  ++opens_;
+  ReadResult result;
+  result.sequence = sequence_;
+  if (TakeBusyOpen()) {
+    result.status = ReadStatus::Busy;
+  } else if (fail_reads_) {
+    result.status = ReadStatus::Failed;
+  } else if (excluded_) {
+    result.status = ReadStatus::Excluded;
+  } else if (!text_) {
+    result.status = ReadStatus::NoText;
+  } else {
+    result.status = ReadStatus::Ok;
+    result.text = *text_;
+    result.written_by_us = owned_by_us_;
+  }
+  return result;
+}
+
+Clipboard::WriteResult MemoryClipboard::ReplaceText(std::u16string_view text,
+                                                    std::uint32_t expected_sequence) {
+  if (before_write_) std::exchange(before_write_, nullptr)();
+  ++opens_;
+  WriteResult result;
+  if (TakeBusyOpen()) {
+    result.status = WriteStatus::Busy;
+    return result;
+  }
+  if (sequence_ != expected_sequence) {
+    result.status = WriteStatus::Changed;
+    return result;
+  }
+  if (fail_sets_) {
+    // Emptied, then the set failed: what was there is put back.
+    Changed(2);
+    result.status = WriteStatus::Failed;
+    return result;
+  }
+  text_ = std::u16string(text);
+  other_formats_.clear();
+  excluded_ = false;
+  owned_by_us_ = true;
+  ++writes_;
+  Changed(2);
+  result.status = WriteStatus::Ok;
+  result.sequence = sequence_;
+  return result;
+}
+
+void MemoryClipboard::CopyText(std::u16string text) {
+  text_ = std::move(text);
+  other_formats_.clear();
+  excluded_ = false;
+  owned_by_us_ = false;
+  Changed();
+}
+
+void MemoryClipboard::CopyOther(std::string format) {
+  text_.reset();
+  other_formats_ = {std::move(format)};
+  excluded_ = false;
+  owned_by_us_ = false;
+  Changed();
+}
+
+void MemoryClipboard::CopyExcludedText(std::u16string text) {
+  CopyText(std::move(text));
+  excluded_ = true;
+}
+
+void MemoryClipboard::Clear() {
+  text_.reset();
+  other_formats_.clear();
+  excluded_ = false;
+  owned_by_us_ = false;
+  Changed();
+}
+
+}  // namespace tllink::platform::memory

@@ -1,0 +1,47 @@
+#include "platform/memory/memory_toolkit.h"
+
+#include <cassert>
+
+namespace tllink::platform::memory {
+
+std::unique_ptr<Window> MemoryToolkit::CreateAppWindow(const WindowLayout& layout,
+                                                       WindowEvents& events) {
+  faults.CheckCall("CreateAppWindow");
+  ++windows_created;
+  const WindowHandle handle = next_handle_++;
+  return std::make_unique<MemoryWindow>(layout, events, handle, next_handle_, faults,
+                                        menu_chooser);
+}
+
+std::unique_ptr<Timer> MemoryToolkit::CreateTimer(Window&, int interval_ms,
+                                                  std::function<void()> on_tick) {
+  faults.CheckCall("CreateTimer");
+  return std::make_unique<MemoryTimer>(interval_ms, std::move(on_tick));
+}
+
+std::unique_ptr<Menu> MemoryToolkit::CreatePopupMenu(const std::vector<MenuItemLayout>& items) {
+  faults.CheckCall("CreatePopupMenu");
+  return std::make_unique<MemoryMenu>(items);
+}
+
+void MemoryToolkit::ShowMessage(std::u16string_view text, std::u16string_view caption) {
+  messages.push_back(Message{std::u16string(text), std::u16string(caption)});
+}
+
+bool MemoryToolkit::PreviousInstance() {
+  faults.CheckCall("PreviousInstance");
+  return previous_instance;
+}
+
+void MemoryToolkit::EndNow() {
+  // On a real system nothing runs after this; a test sees it as a flag set once.
+  assert(!ended && "the program ended twice");
+  ended = true;
+}
+
+bool MemoryToolkit::SetForegroundWindow(WindowHandle window) {
+  foreground_calls.push_back(window);
+  return true;
+}
+
+}  // namespace tllink::platform::memory

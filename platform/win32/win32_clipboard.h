@@ -1,0 +1,24 @@
+#pragma once
+
+#include <windows.h>
+
+#include "platform/clipboard.h"
+
+namespace tllink::platform::win32 {
+
+// The Windows clipboard, CF_UNICODETEXT only, opened with the program's main window.
+class Win32Clipboard final : public Clipboard {
+ public:
+  // The window that opens the clipboard and so owns what the program puts there.
+  void SetOwner(HWND owner) { owner_ = owner; }
+
+  std::uint32_t SequenceNumber() override;
+  bool HasText() override;
+  ReadResult ReadText() override;
+  WriteResult ReplaceText(std::u16string_view text, std::uint32_t expected_sequence) override;
+
+ private:
+  HWND owner_ = nullptr;
+};
+
+}  // namespace tllink::platform::win32
