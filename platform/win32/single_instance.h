@@ -14,6 +14,7 @@ class SingleInstance {
 
  private:
   UniqueKernelHandle mutex_;
+  bool another_instance_ = false;
 };
 
 }  // namespace tllink::platform::win32

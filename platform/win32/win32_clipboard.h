@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/clipboard.h"
+#include "platform/win32/handles.h"
 
 namespace tllink::platform::win32 {
 
@@ -18,6 +19,8 @@ class Win32Clipboard final : public Clipboard {
   WriteResult ReplaceText(std::u16string_view text, std::uint32_t expected_sequence) override;
 
  private:
+  WriteStatus ReplaceWhileOpen(UniqueGlobal& replacement, std::uint32_t expected_sequence);
+
   HWND owner_ = nullptr;
 };
 

@@ -1,0 +1,159 @@
+#include "platform/win32/win32_clipboard.h"
+
+#include <string.h>  // wcsnlen
+#include <cwchar>
+#include <optional>
+#include <utility>
+
+#include "platform/win32/handles.h"
+
+namespace tllink::platform::win32 {
+
+namespace {
+
+// Another program may hold the clipboard for a moment; a few short tries ride that out
+// without stalling the GUI thread for long. Anything longer is left to the next tick.
+constexpr int kOpenTries = 5;
+constexpr DWORD kOpenRetryMs = 10;
+
+// The clipboard while this program has it open.
+class OpenClipboardGuard {
+ public:
+  static std::optional<OpenClipboardGuard> Open(HWND owner) {
+    for (int attempt = 0; attempt < kOpenTries; ++attempt) {
+      if (attempt > 0) Sleep(kOpenRetryMs);
+      if (OpenClipboard(owner)) return OpenClipboardGuard();
+    }
+    return std::nullopt;
+  }
+  OpenClipboardGuard(OpenClipboardGuard&& other) noexcept
+      : open_(std::exchange(other.open_, false)) {}
+  OpenClipboardGuard& operator=(OpenClipboardGuard&&) = delete;
+  ~OpenClipboardGuard() {
+    if (open_) CloseClipboard();
+  }
+
+ private:
+  OpenClipboardGuard() = default;
+  bool open_ = true;
+};
+
+// Memory locked for reading or writing, unlocked when done.
+class GlobalLockGuard {
+ public:
+  explicit GlobalLockGuard(HGLOBAL memory) : memory_(memory), data_(GlobalLock(memory)) {}
+  ~GlobalLockGuard() {
+    if (data_) GlobalUnlock(memory_);
+  }
+  GlobalLockGuard(const GlobalLockGuard&) = delete;
+  GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
+  wchar_t* Data() const { return static_cast<wchar_t*>(data_); }
+
+ private:
+  HGLOBAL memory_;
+  void* data_;
+};
+
+// Password managers and similar programs mark content that monitors must leave alone.
+bool ExcludedFromMonitoring() {
+  static const UINT exclude =
+      RegisterClipboardFormatW(L"ExcludeClipboardContentFromMonitorProcessing");
+  static const UINT ignore = RegisterClipboardFormatW(L"Clipboard Viewer Ignore");
+  return (exclude != 0 && IsClipboardFormatAvailable(exclude)) ||
+         (ignore != 0 && IsClipboardFormatAvailable(ignore));
+}
+
+// A movable copy of `units` followed by a NUL, as the clipboard wants it.
+UniqueGlobal AllocateText(const wchar_t* units, std::size_t length) {
+  UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, (length + 1) * sizeof(wchar_t)));
+  if (!memory) return memory;
+  const GlobalLockGuard lock(memory.get());
+  if (!lock.Data()) return {};
+  std::wmemcpy(lock.Data(), units, length);
+  lock.Data()[length] = L'\0';
+  return memory;
+}
+
+// The text in clipboard memory: up to its first NUL, never past the block.
+std::optional<std::u16string> TextOf(HANDLE data) {
+  if (!data) return std::nullopt;
+  const GlobalLockGuard lock(data);
+  if (!lock.Data()) return std::nullopt;
+  const std::size_t capacity = GlobalSize(data) / sizeof(wchar_t);
+  return FromWide(lock.Data(), wcsnlen(lock.Data(), capacity));
+}
+
+}  // namespace
+
+std::uint32_t Win32Clipboard::SequenceNumber() {
+  return GetClipboardSequenceNumber();
+}
+
+bool Win32Clipboard::HasText() {
+  return IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE;
+}
+
+Clipboard::ReadResult Win32Clipboard::ReadText() {
+  ReadResult result;
+  const auto open = OpenClipboardGuard::Open(owner_);
+  if (!open) {
+    result.status = ReadStatus::Busy;
+    return result;
+  }
+  result.sequence = GetClipboardSequenceNumber();
+  if (ExcludedFromMonitoring()) {
+    result.status = ReadStatus::Excluded;
+    return result;
+  }
+  if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) {
+    result.status = ReadStatus::NoText;
+    return result;
+  }
+  std::optional<std::u16string> text = TextOf(GetClipboardData(CF_UNICODETEXT));
+  if (!text) {
+    result.status = ReadStatus::Failed;
+    return result;
+  }
+  result.status = ReadStatus::Ok;
+  result.text = std::move(*text);
+  result.written_by_us = owner_ != nullptr && GetClipboardOwner() == owner_;
+  return result;
+}
+
+Clipboard::WriteResult Win32Clipboard::ReplaceText(std::u16string_view text,
+                                                   std::uint32_t expected_sequence) {
+  WriteResult result;
+  // Allocated before the clipboard is emptied, so running out of memory cannot empty it.
+  UniqueGlobal replacement =
+      AllocateText(reinterpret_cast<const wchar_t*>(text.data()), text.size());
+  if (!replacement) {
+    result.status = WriteStatus::Failed;
+    return result;
+  }
+  result.status = ReplaceWhileOpen(replacement, expected_sequence);
+  // Read once the clipboard is closed: closing can move the number too.
+  if (result.status == WriteStatus::Ok) result.sequence = GetClipboardSequenceNumber();
+  return result;
+}
+
+Clipboard::WriteStatus Win32Clipboard::ReplaceWhileOpen(UniqueGlobal& replacement,
+                                                        std::uint32_t expected_sequence) {
+  const auto open = OpenClipboardGuard::Open(owner_);
+  if (!open) return WriteStatus::Busy;
+  if (GetClipboardSequenceNumber() != expected_sequence) return WriteStatus::Changed;
+  // A copy of what is there now, to put back should the new text not take.
+  UniqueGlobal previous;
+  if (const std::optional<std::u16string> current = TextOf(GetClipboardData(CF_UNICODETEXT))) {
+    previous = AllocateText(reinterpret_cast<const wchar_t*>(current->data()), current->size());
+    if (!previous) return WriteStatus::Failed;
+  }
+  if (!EmptyClipboard()) return WriteStatus::Failed;
+  if (SetClipboardData(CF_UNICODETEXT, replacement.get())) {
+    replacement.release();  // the clipboard owns it now
+    return WriteStatus::Ok;
+  }
+  if (previous && SetClipboardData(CF_UNICODETEXT, previous.get())) previous.release();
+  return WriteStatus::Failed;
+}
+
+}  // namespace tllink::platform::win32
