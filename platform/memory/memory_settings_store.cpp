@@ -8,7 +8,8 @@ std::optional<std::u16string> MemorySettingsStore::Get(std::u16string_view app,
                                                        std::u16string_view section,
                                                        std::u16string_view key) {
   faults_.CheckCall("SettingsStore::Get");
-  const auto found = values_.find(Address{app, section, key});
+  reads_.push_back(Address{app, section, key});
+  const auto found = values_.find(reads_.back());
   if (found == values_.end()) return std::nullopt;
   return found->second;
 }

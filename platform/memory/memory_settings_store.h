@@ -31,11 +31,14 @@ class MemorySettingsStore final : public SettingsStore {
   void Put(std::u16string app, std::u16string section, std::u16string key, std::u16string value);
   const std::map<Address, std::u16string>& Values() const { return values_; }
   const std::vector<Write>& Writes() const { return writes_; }
+  // Every value asked for, in order, found or not.
+  const std::vector<Address>& Reads() const { return reads_; }
 
  private:
   const FaultPlan& faults_;
   std::map<Address, std::u16string> values_;
   std::vector<Write> writes_;
+  std::vector<Address> reads_;
 };
 
 }  // namespace tllink::platform::memory
