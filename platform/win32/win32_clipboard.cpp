@@ -114,6 +114,8 @@ Clipboard::ReadResult Win32Clipboard::ReadText() {
     result.status = ReadStatus::Failed;
     return result;
   }
+  // Taken after the data: an owner that renders on request may move the number meanwhile.
+  result.sequence = GetClipboardSequenceNumber();
   result.status = ReadStatus::Ok;
   result.text = std::move(*text);
   result.written_by_us = owner_ != nullptr && GetClipboardOwner() == owner_;
