@@ -44,7 +44,9 @@ Clipboard::WriteResult MemoryClipboard::ReplaceText(std::u16string_view text,
     return result;
   }
   if (fail_sets_) {
-    // Emptied, then the set failed: what was there is put back.
+    // Emptied, then the set failed: what was there is put back. Emptying made this program the
+    // clipboard's owner, as on Windows.
+    owned_by_us_ = true;
     Changed(2);
     result.status = WriteStatus::Failed;
     return result;
