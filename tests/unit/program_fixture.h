@@ -67,9 +67,9 @@ inline void PrintTo(const DialogState& s, std::ostream* os) {
 // A program on the in-memory toolkit, with a rule stored or not before it starts.
 class ProgramFixture : public ::testing::Test {
  protected:
-  static constexpr std::u16string_view kStartBalloon = u"以啟動...";
-  static constexpr std::u16string_view kConvertBalloon = u"以轉換...";
-  static constexpr std::u16string_view kStopBalloon = u"以停止...";
+  static inline const std::u16string kStartBalloon = u"以啟動...";
+  static inline const std::u16string kConvertBalloon = u"以轉換...";
+  static inline const std::u16string kStopBalloon = u"以停止...";
 
   void StoreRule(std::u16string find_text, std::u16string replacement, std::u16string flag = u"1") {
     toolkit.Settings().Put(u"tllink", u"slink", u"temp1", std::move(find_text));

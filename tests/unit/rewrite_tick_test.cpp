@@ -1,0 +1,219 @@
+#include <set>
+
+#include "program_fixture.h"
+
+namespace tllink::testing {
+namespace {
+
+constexpr char16_t kFind[] = u"http://h/u/1/";
+constexpr char16_t kReplacement[] = u"http://d/1/";
+
+// Running with a stored rule; the clipboard starts empty.
+class RewriteTick : public ProgramFixture {
+ protected:
+  void SetUp() override {
+    StoreRule(kFind, kReplacement);
+    Start();
+  }
+  void SetRule(std::u16string find_text, std::u16string replacement) {
+    form2().temp1 = std::move(find_text);
+    form2().temp2 = std::move(replacement);
+  }
+  // Copies `text`, ticks once, and returns what the clipboard holds then.
+  std::u16string CopyAndTick(std::u16string text) {
+    Clip().CopyText(std::move(text));
+    Tick();
+    return Clip().Text().value_or(u"<no text>");
+  }
+};
+
+// Balloons
+
+TEST_F(RewriteTick, StartBalloonOnTheFirstTickOnly) {
+  Tick();
+  ASSERT_EQ(Balloons().size(), 1u);
+  EXPECT_EQ(Calls().back().data, BalloonRecord(kStartBalloon));
+  EXPECT_EQ(form1().ST, 1);
+  Ticks(10);
+  EXPECT_EQ(Balloons().size(), 1u);
+}
+
+TEST_F(RewriteTick, StartBalloonAgainAfterTheStopButton) {
+  Tick();
+  Click1(Form1::kCommand4);
+  EXPECT_FALSE(Tick());
+  Click1(Form1::kCommand3);
+  Ticks(3);
+  EXPECT_EQ(Balloons(), (std::vector<std::u16string>{kStartBalloon, kStartBalloon}));
+}
+
+TEST_F(RewriteTick, StartBalloonAgainAfterASave) {
+  Tick();
+  ChooseFromTrayMenu(Form1::kSetting);
+  Click2(Form2::kCommand2);  // remove, so that the fields can be saved again
+  Click2(Form2::kCommand1);
+  Ticks(3);
+  EXPECT_EQ(Balloons(), (std::vector<std::u16string>{kStartBalloon, kStartBalloon}));
+}
+
+// Matching and rewriting
+
+TEST_F(RewriteTick, EveryOccurrenceIsReplacedUnderOneBalloonShownBeforeTheWrite) {
+  Tick();
+  long balloons_at_write = -1;
+  Clip().BeforeNextWrite([&] { balloons_at_write = BalloonCount(kConvertBalloon); });
+  EXPECT_EQ(CopyAndTick(u"see http://h/u/1/a and http://h/u/1/b"),
+            u"see http://d/1/a and http://d/1/b");
+  EXPECT_EQ(balloons_at_write, 1) << "the balloon comes before the clipboard changes";
+  EXPECT_EQ(Calls().back().data, BalloonRecord(kConvertBalloon));
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
+  EXPECT_EQ(Clip().Writes(), 1);
+}
+
+TEST_F(RewriteTick, CaseMustMatchExactly) {
+  EXPECT_EQ(CopyAndTick(u"HTTP://H/U/1/x"), u"HTTP://H/U/1/x");
+  EXPECT_EQ(CopyAndTick(u"http://h/U/1/x"), u"http://h/U/1/x");
+  EXPECT_EQ(Clip().Writes(), 0);
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 0);
+}
+
+TEST_F(RewriteTick, AdjacentAndOverlappingCandidates) {
+  SetRule(u"aa", u"b");
+  EXPECT_EQ(CopyAndTick(u"x aaaa y"), u"x bb y");
+  EXPECT_EQ(CopyAndTick(u"aaa"), u"ba");
+  EXPECT_EQ(CopyAndTick(u"aaaaa"), u"bba");
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 3);
+}
+
+TEST_F(RewriteTick, EmptyFindTextWritesNothing) {
+  SetRule(u"", u"x");
+  EXPECT_EQ(CopyAndTick(u"abc"), u"abc");
+  EXPECT_EQ(Clip().Writes(), 0);
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 0);
+}
+
+TEST_F(RewriteTick, EmptyClipboardTextWritesNothing) {
+  EXPECT_EQ(CopyAndTick(u""), u"");
+  EXPECT_EQ(Clip().Writes(), 0);
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 0);
+}
+
+TEST_F(RewriteTick, RuleIsReadAfreshOnEveryTick) {
+  EXPECT_EQ(CopyAndTick(u"a http://x/ b"), u"a http://x/ b");
+  SetRule(u"http://x/", u"http://y/");
+  Tick();
+  EXPECT_EQ(Clip().Text(), u"a http://y/ b") << "the new rule applies to the text already there";
+}
+
+// What the user copied is never lost or corrupted
+
+TEST_F(RewriteTick, UnicodeTextIsKeptExactly) {
+  SetRule(kFind, u"http://d/下載/😀/");
+  const std::u16string lone_high(1, char16_t{0xD800});
+  const std::u16string lone_low(1, char16_t{0xDC00});
+  EXPECT_EQ(CopyAndTick(u"檔案 😀" + lone_high + u"http://h/u/1/名稱.zip" + lone_low + u" é"),
+            u"檔案 😀" + lone_high + u"http://d/下載/😀/名稱.zip" + lone_low + u" é");
+}
+
+TEST_F(RewriteTick, NonTextContentIsNeverWrittenOver) {
+  Clip().CopyOther("image/png");
+  Tick();
+  EXPECT_EQ(CopyAndTick(u"http://h/u/1/f"), u"http://d/1/f");
+  // Right after a conversion, the last text read still holds the find text.
+  Clip().CopyOther("image/png");
+  Ticks(5);
+  EXPECT_FALSE(Clip().Text().has_value());
+  EXPECT_EQ(Clip().OtherFormats(), std::set<std::string>{"image/png"});
+  EXPECT_EQ(Clip().Writes(), 1);
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
+}
+
+TEST_F(RewriteTick, FailedReadWritesNothingAndTheNextTickTriesAgain) {
+  EXPECT_EQ(CopyAndTick(u"http://h/u/1/first"), u"http://d/1/first");
+
+  Clip().FailReads(true);
+  EXPECT_EQ(CopyAndTick(u"http://h/u/1/second"), u"http://h/u/1/second")
+      << "neither the last rewrite nor anything else is written";
+  Clip().FailReads(false);
+  Tick();
+  EXPECT_EQ(Clip().Text(), u"http://d/1/second");
+
+  Clip().HoldOpenByOtherProgram(1);
+  EXPECT_EQ(CopyAndTick(u"http://h/u/1/third"), u"http://h/u/1/third");
+  Tick();
+  EXPECT_EQ(Clip().Text(), u"http://d/1/third");
+  EXPECT_EQ(Clip().Writes(), 3);
+}
+
+TEST_F(RewriteTick, ClipboardHeldAtTheWriteIsTriedAgainOnTheNextTick) {
+  Clip().BeforeNextWrite([this] { Clip().HoldOpenByOtherProgram(1); });
+  EXPECT_EQ(CopyAndTick(u"http://h/u/1/f"), u"http://h/u/1/f");
+  Tick();
+  EXPECT_EQ(Clip().Text(), u"http://d/1/f");
+}
+
+TEST_F(RewriteTick, NewerCopyIsNeverOverwrittenAndIsRewrittenNext) {
+  Clip().BeforeNextWrite([this] { Clip().CopyText(u"newer http://h/u/1/z"); });
+  EXPECT_EQ(CopyAndTick(u"older http://h/u/1/a"), u"newer http://h/u/1/z");
+  Tick();
+  EXPECT_EQ(Clip().Text(), u"newer http://d/1/z");
+  EXPECT_EQ(Clip().Writes(), 1);
+}
+
+TEST_F(RewriteTick, ReplacementEqualToTheFindTextWritesNothing) {
+  SetRule(kFind, kFind);
+  EXPECT_EQ(CopyAndTick(u"http://h/u/1/f"), u"http://h/u/1/f");
+  Ticks(5);
+  EXPECT_EQ(Clip().Writes(), 0);
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 0);
+}
+
+TEST_F(RewriteTick, ReplacementContainingTheFindTextIsAppliedOnce) {
+  SetRule(kFind, u"http://h/u/1/x/");
+  EXPECT_EQ(CopyAndTick(u"go http://h/u/1/"), u"go http://h/u/1/x/");
+  Ticks(20);
+  EXPECT_EQ(Clip().Text(), u"go http://h/u/1/x/");
+  EXPECT_EQ(Clip().Writes(), 1);
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
+  // The user copying the same text again is a new copy, rewritten once more.
+  EXPECT_EQ(CopyAndTick(u"go http://h/u/1/x/"), u"go http://h/u/1/x/x/");
+}
+
+TEST_F(RewriteTick, IdleTicksLeaveTheClipboardClosed) {
+  CopyAndTick(u"no link here");
+  const int opens = Clip().Opens();
+  Ticks(20);
+  EXPECT_EQ(Clip().Opens(), opens);
+
+  CopyAndTick(u"http://h/u/1/f");
+  EXPECT_EQ(Clip().Text(), u"http://d/1/f");
+  const int opens_after_write = Clip().Opens();
+  EXPECT_GT(opens_after_write, opens) << "a change is looked at";
+  Ticks(20);
+  EXPECT_EQ(Clip().Opens(), opens_after_write);
+}
+
+TEST_F(RewriteTick, ContentMarkedNotToBeMonitoredIsLeftAlone) {
+  Clip().CopyExcludedText(u"secret http://h/u/1/f");
+  Ticks(3);
+  EXPECT_EQ(Clip().Text(), u"secret http://h/u/1/f");
+  EXPECT_EQ(Clip().Writes(), 0);
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 0);
+  SetRule(u"secret", u"public");  // a new rule looks again, and still leaves it alone
+  Tick();
+  EXPECT_EQ(Clip().Text(), u"secret http://h/u/1/f");
+}
+
+TEST_F(RewriteTick, FailedSetLeavesTheTextAndIsNotRetried) {
+  Clip().FailSets(true);
+  EXPECT_EQ(CopyAndTick(u"http://h/u/1/f"), u"http://h/u/1/f");
+  Ticks(10);
+  EXPECT_EQ(Clip().Text(), u"http://h/u/1/f");
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 1) << "one announcement, not one every tick";
+
+  Clip().FailSets(false);
+  EXPECT_EQ(CopyAndTick(u"http://h/u/1/g"), u"http://d/1/g");
+}
+
+}  // namespace
+}  // namespace tllink::testing
