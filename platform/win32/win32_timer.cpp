@@ -1,0 +1,63 @@
+#include "platform/win32/win32_timer.h"
+
+#include <map>
+
+#include "platform/failure.h"
+
+namespace tllink::platform::win32 {
+
+namespace {
+
+// Timers live on the GUI thread only, so the table needs no lock.
+std::map<UINT_PTR, Win32Timer*>& Timers() {
+  static std::map<UINT_PTR, Win32Timer*> timers;
+  return timers;
+}
+
+UINT_PTR NextTimerId() {
+  static UINT_PTR next = 1;
+  return next++;
+}
+
+}  // namespace
+
+Win32Timer::Win32Timer(HWND owner, UINT interval_ms, std::function<void()> on_tick)
+    : owner_(owner), id_(NextTimerId()), interval_ms_(interval_ms), on_tick_(std::move(on_tick)) {
+  Timers()[id_] = this;
+}
+
+Win32Timer::~Win32Timer() {
+  if (enabled_) ::KillTimer(owner_, id_);
+  Timers().erase(id_);
+}
+
+void Win32Timer::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  if (enabled) {
+    if (::SetTimer(owner_, id_, interval_ms_, nullptr) == 0) throw Failure(u"無法啟動計時器");
+  } else {
+    ::KillTimer(owner_, id_);
+  }
+  enabled_ = enabled;
+}
+
+bool Win32Timer::DispatchTick(UINT_PTR id) {
+  const auto found = Timers().find(id);
+  if (found == Timers().end()) return false;
+  found->second->Tick();
+  return true;
+}
+
+void Win32Timer::Tick() {
+  // A tick whose handler opens a modal loop (a message box) would otherwise be re-entered by
+  // the next WM_TIMER: ticks never overlap, the late one is dropped.
+  if (!enabled_ || ticking_) return;
+  ticking_ = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{ticking_};
+  on_tick_();
+}
+
+}  // namespace tllink::platform::win32
