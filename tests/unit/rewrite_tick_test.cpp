@@ -102,7 +102,13 @@ TEST_F(RewriteTick, RuleIsReadAfreshOnEveryTick) {
   EXPECT_EQ(CopyAndTick(u"a http://x/ b"), u"a http://x/ b");
   SetRule(u"http://x/", u"http://y/");
   Tick();
-  EXPECT_EQ(Clip().Text(), u"a http://y/ b") << "the new rule applies to the text already there";
+  EXPECT_EQ(Clip().Text(), u"a http://y/ b") << "a new find text applies to the text already there";
+
+  SetRule(u"http://q/", u"http://q/");
+  EXPECT_EQ(CopyAndTick(u"c http://q/ d"), u"c http://q/ d");
+  form2().temp2 = u"http://r/";
+  Tick();
+  EXPECT_EQ(Clip().Text(), u"c http://r/ d") << "so does a new replacement alone";
 }
 
 // What the user copied is never lost or corrupted
@@ -118,6 +124,7 @@ TEST_F(RewriteTick, UnicodeTextIsKeptExactly) {
 TEST_F(RewriteTick, NonTextContentIsNeverWrittenOver) {
   Clip().CopyOther("image/png");
   Tick();
+  EXPECT_EQ(Clip().Opens(), 0) << "the format query tells that there is nothing to read";
   EXPECT_EQ(CopyAndTick(u"http://h/u/1/f"), u"http://d/1/f");
   // Right after a conversion, the last text read still holds the find text.
   Clip().CopyOther("image/png");
@@ -177,6 +184,10 @@ TEST_F(RewriteTick, ReplacementContainingTheFindTextIsAppliedOnce) {
   EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
   // The user copying the same text again is a new copy, rewritten once more.
   EXPECT_EQ(CopyAndTick(u"go http://h/u/1/x/"), u"go http://h/u/1/x/x/");
+  // An edited rule looks at the clipboard again, and still leaves our own text alone.
+  SetRule(kFind, u"http://h/u/1/y/");
+  Tick();
+  EXPECT_EQ(Clip().Text(), u"go http://h/u/1/x/x/");
 }
 
 TEST_F(RewriteTick, IdleTicksLeaveTheClipboardClosed) {
@@ -195,7 +206,10 @@ TEST_F(RewriteTick, IdleTicksLeaveTheClipboardClosed) {
 
 TEST_F(RewriteTick, ContentMarkedNotToBeMonitoredIsLeftAlone) {
   Clip().CopyExcludedText(u"secret http://h/u/1/f");
-  Ticks(3);
+  Tick();
+  const int opens = Clip().Opens();
+  Ticks(5);
+  EXPECT_EQ(Clip().Opens(), opens) << "once seen, it is not opened again";
   EXPECT_EQ(Clip().Text(), u"secret http://h/u/1/f");
   EXPECT_EQ(Clip().Writes(), 0);
   EXPECT_EQ(BalloonCount(kConvertBalloon), 0);
