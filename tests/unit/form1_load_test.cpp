@@ -26,7 +26,6 @@ TEST_F(Load, NothingStoredShowsTheConfigureFirstWindow) {
   EXPECT_EQ(form2().temp2, u"");
   EXPECT_FALSE(form2().Loaded()) << "the dialog object exists, its window is not loaded";
   EXPECT_EQ(toolkit.notify_area.IconCount(), 1u);
-  EXPECT_FALSE(Tick()) << "nothing is polled";
 }
 
 TEST_F(Load, StoredRuleStartsHiddenWithTheTimerOn) {
