@@ -67,12 +67,19 @@ TEST(ReplaceAllMatching, DenseFalseCandidates) {
             near_misses + u"<>" + near_misses);
 }
 
-TEST(ReplaceAllMatching, FindsOccurrencesOnEveryOffsetOfALongText) {
-  for (std::size_t offset = 0; offset < 40; ++offset) {
-    const std::u16string before(offset, u'-');
-    const std::u16string after(40 - offset, u'=');
-    EXPECT_EQ(ReplaceAll(before + u"find" + after, u"find", u"R"), before + u"R" + after)
-        << "offset " << offset;
+// The scan tests whole blocks of positions and leaves the rest of the text to narrower loops: an
+// occurrence must be found wherever it falls, with short and long find texts alike.
+TEST(ReplaceAllMatching, FindsOccurrencesAtEveryOffset) {
+  for (const std::u16string_view find : {u"find", u"http://files.example.com/u/12345678/"}) {
+    for (std::size_t offset = 0; offset < 80; ++offset) {
+      const std::u16string before(offset, u'-');
+      const std::u16string after(80 - offset, u'=');
+      const std::u16string occurrence(find);
+      EXPECT_EQ(ReplaceAll(before + occurrence + after, find, u"R"), before + u"R" + after)
+          << "offset " << offset;
+      EXPECT_EQ(ReplaceAll(before + occurrence, find, u"R"), before + u"R")
+          << "at the end, offset " << offset;
+    }
   }
 }
 
@@ -113,7 +120,9 @@ TEST(ReplaceAllCodeUnits, SurrogatesPassThroughExactly) {
 
 TEST(ReplaceAllCodeUnits, SurrogatesInsideTheFindTextAndReplacement) {
   const std::u16string pair = u"\xD83D\xDE00";
-  EXPECT_EQ(ReplaceAll(u"a" + pair + u"b" + pair, pair, u"\xDC00"), u"a\xDC00" u"b\xDC00");
+  EXPECT_EQ(ReplaceAll(u"a" + pair + u"b" + pair, pair, u"\xDC00"),
+            u"a\xDC00"
+            u"b\xDC00");
   EXPECT_EQ(ReplaceAll(u"x\xD800y\xD800", u"\xD800y", pair), u"x" + pair + u"\xD800");
   // Comparison is by code unit, so a lone surrogate also matches one half of a pair.
   EXPECT_EQ(ReplaceAll(u"a" + pair, u"\xDE00", u"!"), u"a\xD83D!");
@@ -121,7 +130,7 @@ TEST(ReplaceAllCodeUnits, SurrogatesInsideTheFindTextAndReplacement) {
 
 TEST(ReplaceAllRandom, AgreesWithTheReference) {
   // A small alphabet makes occurrences, near misses and overlaps frequent; lengths cross the
-  // eight-unit blocks of the scan.
+  // blocks of the scan.
   constexpr char16_t kAlphabet[] = {u'a', u'b', u'A', u'\xD800', u'\xDC00', u'中'};
   std::mt19937 random(20240603);
   std::uniform_int_distribution<std::size_t> pick_unit(0, std::size(kAlphabet) - 1);
@@ -133,7 +142,7 @@ TEST(ReplaceAllRandom, AgreesWithTheReference) {
 
   for (int round = 0; round < 3000; ++round) {
     const std::u16string text = random_text(200);
-    std::u16string find = random_text(5);
+    std::u16string find = random_text(round % 4 == 0 ? 40 : 5);
     if (round % 2 == 0 && !text.empty()) {  // half of the find texts surely occur
       const std::size_t at = std::uniform_int_distribution<std::size_t>(0, text.size() - 1)(random);
       find = text.substr(at, find.size());
