@@ -142,13 +142,13 @@ std::u16string ReplaceAll(std::u16string_view text, std::u16string_view find_tex
   if (find_text.empty()) return std::u16string(text);
   const Needle needle{find_text, find_text.front(), find_text.back()};
 
+  std::size_t at = Find(text, needle, 0);
+  if (at == kNotFound) return std::u16string(text);
+
   // One scan collects the occurrences, so that the result can be allocated at its exact size.
   std::vector<std::size_t> found;
-  for (std::size_t at = Find(text, needle, 0); at != kNotFound;
-       at = Find(text, needle, at + find_text.size())) {
-    found.push_back(at);
-  }
-  if (found.empty()) return std::u16string(text);
+  found.reserve(16);  // a clipboard text rarely holds more links; spares small texts regrowing
+  for (; at != kNotFound; at = Find(text, needle, at + find_text.size())) found.push_back(at);
 
   std::u16string result;
   const std::size_t kept = text.size() - found.size() * find_text.size();
@@ -157,10 +157,10 @@ std::u16string ReplaceAll(std::u16string_view text, std::u16string_view find_tex
   }
   result.reserve(kept + found.size() * replacement.size());
   std::size_t copied = 0;
-  for (std::size_t at : found) {
-    result.append(text.data() + copied, at - copied);
+  for (std::size_t occurrence : found) {
+    result.append(text.data() + copied, occurrence - copied);
     result.append(replacement);
-    copied = at + find_text.size();
+    copied = occurrence + find_text.size();
   }
   result.append(text.data() + copied, text.size() - copied);
   return result;

@@ -13,10 +13,12 @@
 #include <algorithm>
 #include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -26,6 +28,7 @@ namespace {
 
 static_assert(std::endian::native == std::endian::little, "the text files are UTF-16LE");
 
+// A link prefix rewritten to a longer one, so that the result grows.
 constexpr std::u16string_view kFind = u"http://files.example.com/u/12345678/";
 constexpr std::u16string_view kReplacement = u"https://share.example.net/files/12345678/";
 
@@ -34,7 +37,7 @@ struct Size {
   std::size_t bytes;
   benchmark::IterationCount iterations;  // 0: let the library decide
 };
-constexpr Size kSizes[] = {{"1KiB", 1 << 10, 0}, {"1MiB", 1 << 20, 0}, {"64MiB", 64 << 20, 10}};
+constexpr Size kSizes[] = {{"1KiB", 1 << 10, 0}, {"1MiB", 1 << 20, 0}, {"64MiB", 64 << 20, 5}};
 
 struct Density {
   const char* name;
