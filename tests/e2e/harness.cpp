@@ -1,0 +1,488 @@
+#include "tests/e2e/harness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace tllink::e2e {
+
+namespace {
+
+using platform::win32::UniqueKernelHandle;
+using platform::win32::UniqueRegKey;
+
+std::string GetEnv(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::string(value) : std::string();
+}
+
+// Wine maps the Unix root to drive Z:.
+std::wstring WindowsPath(std::string_view unix_path) {
+  std::wstring path = L"Z:" + Wide(unix_path);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return path;
+}
+
+std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+  std::ifstream file(std::filesystem::path(path), std::ios::binary);
+  if (!file) return std::nullopt;
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+bool FileExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// How long the driver waits for another process to answer one message.
+constexpr UINT kAnswerMs = 2000;
+
+}  // namespace
+
+// ---- Text ----
+
+std::string Utf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                      nullptr, nullptr);
+  return out;
+}
+
+std::wstring Wide(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), size);
+  return out;
+}
+
+// ---- Waiting ----
+
+void PumpFor(Ms duration) {
+  const auto end = std::chrono::steady_clock::now() + duration;
+  for (;;) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= end) return;
+    const auto left = std::chrono::duration_cast<Ms>(end - now).count();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
+  }
+}
+
+bool WaitUntil(const std::function<bool()>& done, Ms timeout, Ms poll) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= end) return done();
+    PumpFor(poll);
+  }
+}
+
+bool HoldsFor(const std::function<bool()>& holds, Ms duration, Ms poll) {
+  const auto end = std::chrono::steady_clock::now() + duration;
+  for (;;) {
+    if (!holds()) return false;
+    if (std::chrono::steady_clock::now() >= end) return true;
+    PumpFor(poll);
+  }
+}
+
+// ---- Windows of another process ----
+
+std::wstring WindowText(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerMs, &length))
+    return {};
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, kAnswerMs, &copied))
+    return {};
+  text.resize(std::min<std::size_t>(copied, length));
+  return text;
+}
+
+std::wstring ClassName(HWND window) {
+  std::array<wchar_t, 256> name{};
+  const int length = GetClassNameW(window, name.data(), static_cast<int>(name.size()));
+  return std::wstring(name.data(), static_cast<std::size_t>(std::max(length, 0)));
+}
+
+std::vector<HWND> TopLevelWindows(DWORD process_id) {
+  struct Search {
+    DWORD process_id;
+    std::vector<HWND> found;
+  } search{process_id, {}};
+  EnumWindows(
+      [](HWND window, LPARAM context) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(context);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == s.process_id) s.found.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND FindTopLevel(DWORD process_id, std::wstring_view caption) {
+  for (HWND window : TopLevelWindows(process_id)) {
+    if (WindowText(window) == caption) return window;
+  }
+  return nullptr;
+}
+
+HWND FindTopLevelOfClass(DWORD process_id, std::wstring_view class_name) {
+  for (HWND window : TopLevelWindows(process_id)) {
+    if (ClassName(window) == class_name) return window;
+  }
+  return nullptr;
+}
+
+std::vector<HWND> Descendants(HWND parent) {
+  std::vector<HWND> found;
+  EnumChildWindows(
+      parent,
+      [](HWND window, LPARAM context) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+HWND FindChild(HWND parent, std::wstring_view text) {
+  if (!parent) return nullptr;
+  for (HWND child : Descendants(parent)) {
+    if (WindowText(child) == text) return child;
+  }
+  return nullptr;
+}
+
+HWND FindChildOfClass(HWND parent, std::wstring_view class_name, std::wstring_view text) {
+  if (!parent) return nullptr;
+  for (HWND child : Descendants(parent)) {
+    if (ClassName(child) == class_name && WindowText(child) == text) return child;
+  }
+  return nullptr;
+}
+
+bool Shown(HWND window) {
+  return window && IsWindowVisible(window);
+}
+
+bool Click(HWND button) {
+  DWORD_PTR result = 0;
+  return button &&
+         SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kAnswerMs, &result) != 0;
+}
+
+bool SetText(HWND edit, std::wstring_view text) {
+  const std::wstring copy(text);
+  DWORD_PTR result = 0;
+  return edit &&
+         SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(copy.c_str()),
+                             SMTO_ABORTIFHUNG, kAnswerMs, &result) != 0 &&
+         result == TRUE;
+}
+
+HWND OpenMenuWindow() {
+  HWND found = nullptr;
+  EnumWindows(
+      [](HWND window, LPARAM context) -> BOOL {
+        if (IsWindowVisible(window) && ClassName(window) == L"#32768") {
+          *reinterpret_cast<HWND*>(context) = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+void PressKey(HWND window, WPARAM virtual_key) {
+  PostMessageW(window, WM_KEYDOWN, virtual_key, 1);
+  PostMessageW(window, WM_KEYUP, virtual_key, static_cast<LPARAM>(0xC0000001u));
+  PumpFor(50ms);
+}
+
+// ---- Notification area ----
+
+std::vector<HWND> TrayIcons() {
+  std::vector<HWND> icons;
+  HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+  if (!tray) return icons;
+  for (HWND child : Descendants(tray)) {
+    if (ClassName(child) == L"__winex11_tray_icon") icons.push_back(child);
+  }
+  return icons;
+}
+
+std::size_t TrayIconCount() {
+  return TrayIcons().size();
+}
+
+HWND FindBalloon(std::wstring_view text) {
+  struct Search {
+    std::wstring_view text;
+    HWND found;
+  } search{text, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM context) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(context);
+        if (IsWindowVisible(window) && ClassName(window) == L"tooltips_class32" &&
+            WindowText(window).find(s.text) != std::wstring::npos) {
+          s.found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// ---- Settings store ----
+
+namespace {
+
+std::wstring SectionKey(std::wstring_view section) {
+  return std::wstring(kSettingsKey) + L"\\" + std::wstring(section);
+}
+
+}  // namespace
+
+void WriteSetting(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
+  HKEY raw = nullptr;
+  LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, SectionKey(section).c_str(), 0, nullptr, 0,
+                                   KEY_SET_VALUE, nullptr, &raw, nullptr);
+  ASSERT_EQ(status, ERROR_SUCCESS) << "cannot create the settings key";
+  UniqueRegKey owner(raw);
+  const std::wstring name(key);
+  const std::wstring data(value);
+  status = RegSetValueExW(raw, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  ASSERT_EQ(status, ERROR_SUCCESS) << "cannot write the setting";
+}
+
+std::optional<std::wstring> ReadSetting(std::wstring_view section, std::wstring_view key) {
+  const std::wstring path = SectionKey(section);
+  const std::wstring name(key);
+  DWORD size = 0;
+  if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr,
+                   &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+  size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr,
+                   value.data(), &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  value.resize(wcsnlen(value.c_str(), value.size()));
+  return value;
+}
+
+bool SettingsKeyExists() {
+  HKEY raw = nullptr;
+  const std::wstring path(kSettingsKey);
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS)
+    return false;
+  UniqueRegKey owner(raw);
+  return true;
+}
+
+void DeleteSettings() {
+  const std::wstring path(kSettingsKey);
+  const LSTATUS status = RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+  if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) {
+    RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
+    return;
+  }
+  ADD_FAILURE() << "cannot delete the settings key: " << status;
+}
+
+void StoreRule(std::wstring_view find, std::wstring_view replacement) {
+  WriteSetting(L"slink", L"temp1", find);
+  WriteSetting(L"elink", L"temp2", replacement);
+  WriteSetting(L"sup", L"vl", L"1");
+}
+
+// ---- The program under test ----
+
+Program::~Program() {
+  if (process_ && Running()) {
+    TerminateProcess(process_.get(), 1);
+    WaitForSingleObject(process_.get(), 5000);
+  }
+}
+
+bool Program::Launch() {
+  const std::string exe = GetEnv("TLLINK_EXE");
+  if (exe.empty()) {
+    ADD_FAILURE() << "TLLINK_EXE is not set";
+    return false;
+  }
+  const std::wstring path = WindowsPath(exe);
+  std::wstring command_line = L"\"" + path + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &info)) {
+    ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();
+    return false;
+  }
+  CloseHandle(info.hThread);
+  process_.reset(info.hProcess);
+  process_id_ = info.dwProcessId;
+  return true;
+}
+
+bool Program::Running() const {
+  return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+bool Program::WaitForExit(Ms timeout) const {
+  return WaitUntil([this] { return !Running(); }, timeout);
+}
+
+// ---- Linux side ----
+
+std::string WorkDir() {
+  std::string dir = GetEnv("TLLINK_E2E_WORK");
+  if (dir.empty()) dir = "/tmp";
+  return dir;
+}
+
+std::string ShellQuote(std::string_view text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'')
+      quoted += "'\\''";
+    else
+      quoted += c;
+  }
+  return quoted + "'";
+}
+
+std::string WriteWorkFile(std::string_view name, std::string_view bytes) {
+  const std::string path = WorkDir() + "/" + std::string(name);
+  std::ofstream file(std::filesystem::path(WindowsPath(path)), std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  file.close();
+  if (!file) ADD_FAILURE() << "cannot write " << path;
+  return path;
+}
+
+UnixResult RunUnix(const std::string& script, Ms timeout) {
+  static int counter = 0;
+  const std::string base = WorkDir() + "/unix-" + std::to_string(++counter);
+  const std::string rc = base + ".rc";
+  // The status file appears by rename, so it is never read half written.
+  WriteWorkFile("unix-" + std::to_string(counter) + ".sh",
+                "(\n" + script + "\n) >" + ShellQuote(base + ".out") + " 2>" +
+                    ShellQuote(base + ".err") + " </dev/null\necho $? >" + ShellQuote(rc + ".tmp") +
+                    "\nmv " + ShellQuote(rc + ".tmp") + " " + ShellQuote(rc) + "\n");
+  std::wstring command_line = L"/bin/sh \"" + Wide(base) + L".sh\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info{};
+  UnixResult result;
+  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info)) {
+    ADD_FAILURE() << "cannot start /bin/sh: error " << GetLastError();
+    return result;
+  }
+  // For a Unix program Wine hands back no usable handles; close whatever it gave.
+  UniqueKernelHandle process(info.hProcess);
+  UniqueKernelHandle thread(info.hThread);
+  const std::wstring rc_path = WindowsPath(rc);
+  if (!WaitUntil([&] { return FileExists(rc_path); }, timeout, 5ms)) {
+    ADD_FAILURE() << "no exit status within " << timeout.count() << " ms from: " << script;
+    return result;
+  }
+  result.finished = true;
+  result.exit_code = std::atoi(ReadWholeFile(rc_path).value_or("-1").c_str());
+  result.out = ReadWholeFile(WindowsPath(base + ".out")).value_or("");
+  result.err = ReadWholeFile(WindowsPath(base + ".err")).value_or("");
+  return result;
+}
+
+bool CopyText(std::string_view utf8) {
+  static int counter = 0;
+  const std::string file = WriteWorkFile("copy-" + std::to_string(++counter) + ".txt", utf8);
+  return CopyFromFile(file, "UTF8_STRING");
+}
+
+bool CopyFromFile(const std::string& unix_path, std::string_view target) {
+  // xclip forks an owner that serves the selection until another client takes it; its
+  // streams must not be ours.
+  const UnixResult result = RunUnix("xclip -selection clipboard -t " + ShellQuote(target) + " -i " +
+                                    ShellQuote(unix_path) + " >/dev/null 2>&1");
+  if (!result.finished || result.exit_code != 0) {
+    ADD_FAILURE() << "xclip -i failed (" << result.exit_code << "): " << result.err;
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::string> Paste(std::string_view target) {
+  // One read hung once after an X server restart: bound each one.
+  const UnixResult result =
+      RunUnix("timeout 1 xclip -selection clipboard -t " + ShellQuote(target) + " -o");
+  if (!result.finished || result.exit_code != 0) return std::nullopt;
+  return result.out;
+}
+
+bool RightClickAt(POINT point) {
+  const UnixResult result = RunUnix("xdotool mousemove " + std::to_string(point.x) + " " +
+                                    std::to_string(point.y) + " click 3");
+  if (!result.finished || result.exit_code != 0) {
+    ADD_FAILURE() << "xdotool failed (" << result.exit_code << "): " << result.err;
+    return false;
+  }
+  return true;
+}
+
+POINT Centre(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+std::optional<std::string> ScreenshotDir() {
+  std::string dir = GetEnv("TLLINK_SCREENSHOT_DIR");
+  if (dir.empty()) return std::nullopt;
+  return dir;
+}
+
+bool Screenshot(const RECT& area, std::string_view file_name) {
+  const auto dir = ScreenshotDir();
+  if (!dir) return false;
+  const std::string geometry = std::to_string(area.right - area.left) + "x" +
+                               std::to_string(area.bottom - area.top) + "+" +
+                               std::to_string(area.left) + "+" + std::to_string(area.top);
+  const UnixResult result = RunUnix("import -window root -crop " + geometry + " +repage " +
+                                        ShellQuote(*dir + "/" + std::string(file_name)),
+                                    15s);
+  if (!result.finished || result.exit_code != 0) {
+    ADD_FAILURE() << "import failed (" << result.exit_code << "): " << result.err;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tllink::e2e
