@@ -30,6 +30,9 @@ Program& E2eTest::Launch() {
 
 Program& E2eTest::Start() {
   Program& program = Launch();
+  // Idle first: a message sent while the load handler waits for the shell would be handled
+  // before the rule is loaded, which no user could manage.
+  EXPECT_TRUE(program.WaitForIdle(10s)) << "the program did not finish starting";
   EXPECT_TRUE(TrayIconCountBecomes(1, 10s)) << "the program did not put up its tray icon";
   return program;
 }

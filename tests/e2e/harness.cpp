@@ -228,7 +228,10 @@ std::vector<HWND> TrayIcons() {
   HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
   if (!tray) return icons;
   for (HWND child : Descendants(tray)) {
-    if (ClassName(child) == L"__winex11_tray_icon") icons.push_back(child);
+    // Counted as the user sees them: Wine adds an icon hidden and shows it a moment later.
+    if (ClassName(child) == L"__winex11_tray_icon" && IsWindowVisible(child)) {
+      icons.push_back(child);
+    }
   }
   return icons;
 }
@@ -353,6 +356,10 @@ bool Program::Launch() {
 
 bool Program::Running() const {
   return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+bool Program::WaitForIdle(Ms timeout) const {
+  return process_ && WaitForInputIdle(process_.get(), static_cast<DWORD>(timeout.count())) == 0;
 }
 
 bool Program::WaitForExit(Ms timeout) const {

@@ -59,6 +59,7 @@ HWND OpenMenuWindow();
 void PressKey(HWND window, WPARAM virtual_key);
 
 // ---- Notification area (Wine's stand-alone tray window) ----
+// The icons shown in it.
 std::vector<HWND> TrayIcons();
 std::size_t TrayIconCount();
 // A shown balloon (or tooltip) window whose text contains `text`.
@@ -87,6 +88,8 @@ class Program {
   DWORD Id() const { return process_id_; }
   bool Running() const;
   bool WaitForExit(Ms timeout) const;
+  // Until the program waits for input with nothing left to do (its start-up has run).
+  bool WaitForIdle(Ms timeout) const;
 
   HWND MainWindow() const { return FindTopLevel(process_id_, kMainCaption); }
   HWND Dialog() const { return FindTopLevel(process_id_, kDialogCaption); }

@@ -77,6 +77,7 @@ TEST_F(Screenshots, TrayMenu) {
   const std::vector<HWND> icons = TrayIcons();
   ASSERT_EQ(icons.size(), 1u);
   const HWND tray = GetAncestor(icons[0], GA_ROOT);
+  PumpFor(150ms);  // until Wine has mapped the icon
   ASSERT_TRUE(RightClickAt(Centre(icons[0])));
   HWND menu = nullptr;
   ASSERT_TRUE(WaitUntil(

@@ -22,9 +22,11 @@ class TrayMenu : public E2eTest {
 
   // Right-clicks the tray icon and waits for the program's pop-up menu.
   static HWND OpenMenu(const Program& program) {
+    EXPECT_TRUE(TrayIconCountBecomes(1, 3s));
     const std::vector<HWND> icons = TrayIcons();
-    EXPECT_EQ(icons.size(), 1u);
     if (icons.size() != 1) return nullptr;
+    // Wine maps the icon's X window just after it becomes visible.
+    PumpFor(150ms);
     if (!RightClickAt(Centre(icons[0]))) return nullptr;
     HWND menu = nullptr;
     EXPECT_TRUE(WaitUntil(

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Makes the documentation's screenshots under docs/ from the windows build, each on its own
+# X server and prefix, the same way the end-to-end cases run:
+#   docs/main-window-first-run.png  docs/settings-dialog-first-run.png
+#   docs/settings-dialog-with-rule.png  docs/tray-menu.png  docs/balloon.png
+#
+#   tests/e2e/screenshots.sh [BUILD_DIR]     (default build/windows; build it first)
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+build=$(cd "${1:-$repo/build/windows}" && pwd) || exit 1
+driver=$build/tests/e2e/tllink_e2e_driver.exe
+exe=$build/platform/win32/tllink.exe
+template=$build/tests/e2e/wine-prefix-template
+out=${TLLINK_SCREENSHOT_DIR:-$repo/docs}
+mkdir -p "$out"
+
+status=0
+for shot in MainWindowFirstRun SettingsDialogFirstRun SettingsDialogWithRule TrayMenu Balloon; do
+  if ! TLLINK_SCREENSHOT_DIR=$out bash "$here/run-case.sh" "$driver" "$exe" "$template" \
+    --gtest_filter="Screenshots.$shot" --gtest_brief=1; then
+    echo "screenshots.sh: $shot failed" >&2
+    status=1
+  fi
+done
+ls -l "$out"/*.png
+exit "$status"
