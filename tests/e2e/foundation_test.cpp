@@ -32,6 +32,16 @@ TEST_F(Foundation, StoredRuleStartsHiddenWithTrayIcon) {
   EXPECT_TRUE(program.Running());
 }
 
+// The balloon's Chinese text arrives intact only through the wide notification call.
+TEST_F(Foundation, StoredRuleAnnouncesStartWithBalloon) {
+  StoreRule(kFind, kReplacement);
+  Program& program = Start();
+
+  EXPECT_TRUE(WaitUntil([] { return FindBalloon(L"以啟動...") != nullptr; }, 6s))
+      << "no balloon \"以啟動...\"";
+  EXPECT_TRUE(program.Running());
+}
+
 TEST_F(Foundation, SecondLaunchShowsMessageBoxAndEndsWhenDismissed) {
   Program& first = Start();
   Program& second = Launch();
