@@ -33,7 +33,7 @@ platform::WindowLayout Form1::Layout() {
                     u"請設定環境",
                     {120, 240, 1335, 495},
                     4,
-                    platform::FontSpec{u"微軟正黑體", 12, true}},
+                    platform::FontStyle{u"微軟正黑體", 12, true}},
       // Owner of the tray icon; it lies below the client area on purpose.
       ControlLayout{kPicture1,
                     ControlKind::PictureBox,

@@ -17,11 +17,11 @@ enum class ControlKind { CommandButton, Label, TextBox, PictureBox };
 // The unit a picture box reports mouse coordinates in.
 enum class ScaleMode { Twips = 1, Pixels = 3 };
 
-struct FontSpec {
+struct FontStyle {
   std::u16string face;
   int points = 0;
   bool bold = false;
-  friend bool operator==(const FontSpec&, const FontSpec&) = default;
+  friend bool operator==(const FontStyle&, const FontStyle&) = default;
 };
 
 struct ControlLayout {
@@ -30,7 +30,7 @@ struct ControlLayout {
   std::u16string caption;  // button and label caption, or a text box's initial text
   TwipsRect rect;
   int tab_index = 0;
-  std::optional<FontSpec> font;          // toolkit's default font when absent
+  std::optional<FontStyle> font;          // toolkit's default font when absent
   ScaleMode scale_mode = ScaleMode::Twips;  // picture boxes only
 };
 

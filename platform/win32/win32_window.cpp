@@ -48,17 +48,17 @@ bool FontFamilyInstalled(const std::u16string& face) {
 
 // A font the system lacks would be replaced by one that may have no Chinese glyphs; the
 // message font's face has them (directly or through font linking), so it stands in.
-UniqueFont CreateControlFont(const FontSpec& spec, UINT dpi) {
+UniqueFont CreateControlFont(const FontStyle& style, UINT dpi) {
   LOGFONTW font = MessageFont(dpi);
-  font.lfHeight = -::MulDiv(spec.points, static_cast<int>(dpi), 72);
+  font.lfHeight = -::MulDiv(style.points, static_cast<int>(dpi), 72);
   font.lfWidth = 0;
-  font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+  font.lfWeight = style.bold ? FW_BOLD : FW_NORMAL;
   font.lfItalic = FALSE;
   font.lfUnderline = FALSE;
   font.lfStrikeOut = FALSE;
-  if (FontFamilyInstalled(spec.face)) {
+  if (FontFamilyInstalled(style.face)) {
     std::fill(std::begin(font.lfFaceName), std::end(font.lfFaceName), L'\0');
-    std::copy(spec.face.begin(), spec.face.end(), font.lfFaceName);
+    std::copy(style.face.begin(), style.face.end(), font.lfFaceName);
     font.lfCharSet = DEFAULT_CHARSET;
   }
   UniqueFont created(::CreateFontIndirectW(&font));
