@@ -47,7 +47,10 @@ platform::WindowLayout Form1::Layout() {
 }
 
 std::vector<platform::MenuItemLayout> Form1::MenuLayout() {
-  return {{kStartt, u"啟動"}, {kStopp, u"停止"}, {kExit, u"離開"}, {kSetting, u"環境設定"},
+  return {{kStartt, u"啟動"},
+          {kStopp, u"停止"},
+          {kExit, u"離開"},
+          {kSetting, u"環境設定"},
           {kAbout, u"關於"}};
 }
 

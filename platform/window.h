@@ -30,7 +30,7 @@ struct ControlLayout {
   std::u16string caption;  // button and label caption, or a text box's initial text
   TwipsRect rect;
   int tab_index = 0;
-  std::optional<FontStyle> font;          // toolkit's default font when absent
+  std::optional<FontStyle> font;            // toolkit's default font when absent
   ScaleMode scale_mode = ScaleMode::Twips;  // picture boxes only
 };
 

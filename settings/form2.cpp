@@ -31,10 +31,16 @@ platform::WindowLayout Form2::Layout() {
       ControlLayout{kTS, ControlKind::TextBox, u"原始網址", {0, 120, 2775, 375}, 0},
       ControlLayout{kTE, ControlKind::TextBox, u"取代成", {0, 600, 2775, 375}, 1},
       ControlLayout{kCommand1, ControlKind::CommandButton, u"設定", {2880, 120, 1215, 495}, 2},
-      ControlLayout{kLabel1, ControlKind::Label, u"原始網址 : http://" + host + u"/u/你的ID/",
-                    {0, 1080, 3615, 255}, 3},
-      ControlLayout{kLabel2, ControlKind::Label, u"例 : http://" + host + u"/u/12345678/",
-                    {0, 1320, 3135, 255}, 4},
+      ControlLayout{kLabel1,
+                    ControlKind::Label,
+                    u"原始網址 : http://" + host + u"/u/你的ID/",
+                    {0, 1080, 3615, 255},
+                    3},
+      ControlLayout{kLabel2,
+                    ControlKind::Label,
+                    u"例 : http://" + host + u"/u/12345678/",
+                    {0, 1320, 3135, 255},
+                    4},
       ControlLayout{kCommand2, ControlKind::CommandButton, u"移除設定", {2880, 600, 1215, 375}, 5},
       ControlLayout{kCommand3, ControlKind::CommandButton, u"離開", {2880, 600, 1215, 435}, 6},
       ControlLayout{kCommand4, ControlKind::CommandButton, u"返回", {3360, 1080, 735, 375}, 7},
@@ -128,7 +134,9 @@ void Form2::Command2_Click() {
   form1.SetMenuEnabled(Form1::kStopp, false);
 }
 
-void Form2::Command3_Click() { form1_->Command2_Click(); }
+void Form2::Command3_Click() {
+  form1_->Command2_Click();
+}
 
 void Form2::Command4_Click() {
   Hide();

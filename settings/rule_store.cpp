@@ -26,6 +26,8 @@ void SaveRule(platform::SettingsStore& store, std::u16string_view find_text,
   store.Save(kSettingsApp, u"sup", u"vl", u"1");
 }
 
-void RemoveRule(platform::SettingsStore& store) { store.DeleteApp(kSettingsApp); }
+void RemoveRule(platform::SettingsStore& store) {
+  store.DeleteApp(kSettingsApp);
+}
 
 }  // namespace tllink

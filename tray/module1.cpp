@@ -15,8 +15,7 @@ std::u16string DecimalKey(std::int32_t id) {
   return key;
 }
 
-constexpr std::uint32_t kAddFlags =
-    platform::kNifMessage | platform::kNifIcon | platform::kNifTip;
+constexpr std::uint32_t kAddFlags = platform::kNifMessage | platform::kNifIcon | platform::kNifTip;
 
 }  // namespace
 

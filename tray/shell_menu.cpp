@@ -13,8 +13,7 @@ constexpr long kRightButtonUp = 0x205;
 }
 
 void Form1::Picture1_MouseMove(int /*button*/, int /*shift*/, float x, float /*y*/) {
-  const long message =
-      NotificationNumber(Picture1().GetScaleMode(), x, toolkit_.TwipsPerPixelX());
+  const long message = NotificationNumber(Picture1().GetScaleMode(), x, toolkit_.TwipsPerPixelX());
   if (message != kRightButtonUp) return;
 
   // The menu belongs to the main window even while it is hidden; without the foreground the
@@ -61,10 +60,16 @@ void Form1::Stopp_Click() {
   ST = 0;
 }
 
-void Form1::Exit_Click() { Command2_Click(); }
+void Form1::Exit_Click() {
+  Command2_Click();
+}
 
-void Form1::Setting_Click() { form2_.Show(); }
+void Form1::Setting_Click() {
+  form2_.Show();
+}
 
-void Form1::About_Click() { ShowBalloon(u"tllink 剪貼簿網址轉換工具 版本 v2.0"); }
+void Form1::About_Click() {
+  ShowBalloon(u"tllink 剪貼簿網址轉換工具 版本 v2.0");
+}
 
 }  // namespace tllink

@@ -20,7 +20,7 @@ class MemoryClipboard final : public Clipboard {
 
   // Another program copies.
   void CopyText(std::u16string text);
-  void CopyOther(std::string format);  // non-text content such as "image/png"
+  void CopyOther(std::string format);          // non-text content such as "image/png"
   void CopyExcludedText(std::u16string text);  // text marked "do not monitor"
   void Clear();
 

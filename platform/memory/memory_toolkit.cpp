@@ -9,8 +9,7 @@ std::unique_ptr<Window> MemoryToolkit::CreateAppWindow(const WindowLayout& layou
   faults.CheckCall("CreateAppWindow");
   ++windows_created;
   const WindowHandle handle = next_handle_++;
-  return std::make_unique<MemoryWindow>(layout, events, handle, next_handle_, faults,
-                                        menu_chooser);
+  return std::make_unique<MemoryWindow>(layout, events, handle, next_handle_, faults, menu_chooser);
 }
 
 std::unique_ptr<Timer> MemoryToolkit::CreateTimer(Window&, int interval_ms,

@@ -24,7 +24,9 @@ bool MemoryMenu::Enabled(MenuItemId id) const {
   return found == disabled_.end() || !found->second;
 }
 
-void MemoryMenu::SetEnabled(MenuItemId id, bool enabled) { disabled_[id] = !enabled; }
+void MemoryMenu::SetEnabled(MenuItemId id, bool enabled) {
+  disabled_[id] = !enabled;
+}
 
 MemoryWindow::MemoryWindow(const WindowLayout& layout, WindowEvents& events, WindowHandle handle,
                            WindowHandle& next_handle, const FaultPlan& faults,
@@ -40,7 +42,9 @@ void MemoryWindow::SetVisible(bool visible) {
   visible_ = visible;
 }
 
-Control& MemoryWindow::GetControl(ControlId id) { return GetMemoryControl(id); }
+Control& MemoryWindow::GetControl(ControlId id) {
+  return GetMemoryControl(id);
+}
 
 MemoryControl& MemoryWindow::GetMemoryControl(ControlId id) {
   const auto found = controls_.find(id);
