@@ -148,23 +148,20 @@ void Win32Control::SetText(std::u16string_view text) {
 void Win32Window::RegisterClasses(HINSTANCE instance) {
   if (form_atom != 0) return;
 
-  WNDCLASSEXW form{};
-  form.cbSize = sizeof(form);
-  form.lpfnWndProc = &Win32Window::FormProc;
-  form.hInstance = instance;
-  form.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  form.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-  form.lpszClassName = kFormClass;
+  const auto describe_class = [instance](WNDPROC procedure, const wchar_t* name) {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof(window_class);
+    window_class.lpfnWndProc = procedure;
+    window_class.hInstance = instance;
+    window_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    window_class.lpszClassName = name;
+    return window_class;
+  };
+  const WNDCLASSEXW form = describe_class(&Win32Window::FormProc, kFormClass);
   const ATOM registered_form = ::RegisterClassExW(&form);
   if (registered_form == 0) throw Failure(u"無法註冊視窗類別");
-
-  WNDCLASSEXW box{};
-  box.cbSize = sizeof(box);
-  box.lpfnWndProc = &Win32Window::PictureBoxProc;
-  box.hInstance = instance;
-  box.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  box.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-  box.lpszClassName = kPictureBoxClass;
+  const WNDCLASSEXW box = describe_class(&Win32Window::PictureBoxProc, kPictureBoxClass);
   if (::RegisterClassExW(&box) == 0) {
     ::UnregisterClassW(kFormClass, instance);
     throw Failure(u"無法註冊視窗類別");
@@ -339,13 +336,6 @@ std::optional<MenuItemId> Win32Window::PopupMenu(Menu& menu) {
   ::PostMessageW(hwnd_, WM_NULL, 0, 0);
   if (chosen == 0) return std::nullopt;
   return static_cast<MenuItemId>(chosen);
-}
-
-Win32Control* Win32Window::FindControl(HWND handle) {
-  for (const auto& [id, control] : controls_) {
-    if (control->Hwnd() == handle) return control.get();
-  }
-  return nullptr;
 }
 
 const Win32Control* Win32Window::FindControl(HWND handle) const {

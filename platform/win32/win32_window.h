@@ -83,7 +83,6 @@ class Win32Window final : public Window {
   // `origin` gives a new one.
   void LayOut(UINT dpi, std::optional<POINT> origin);
   SIZE ClientPixels(UINT dpi) const;
-  Win32Control* FindControl(HWND handle);
   const Win32Control* FindControl(HWND handle) const;
 
   WindowLayout layout_;
