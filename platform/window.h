@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/menu.h"
@@ -25,13 +26,25 @@ struct FontStyle {
 };
 
 struct ControlLayout {
-  ControlId id = 0;
-  ControlKind kind = ControlKind::Label;
+  // Font and scale mode are optional; every other field is given, as a form designer lists it.
+  ControlLayout(ControlId id_, ControlKind kind_, std::u16string caption_, TwipsRect rect_,
+                int tab_index_, std::optional<FontStyle> font_ = std::nullopt,
+                ScaleMode scale_mode_ = ScaleMode::Twips)
+      : id(id_),
+        kind(kind_),
+        caption(std::move(caption_)),
+        rect(rect_),
+        tab_index(tab_index_),
+        font(std::move(font_)),
+        scale_mode(scale_mode_) {}
+
+  ControlId id;
+  ControlKind kind;
   std::u16string caption;  // button and label caption, or a text box's initial text
   TwipsRect rect;
-  int tab_index = 0;
-  std::optional<FontStyle> font;            // toolkit's default font when absent
-  ScaleMode scale_mode = ScaleMode::Twips;  // picture boxes only
+  int tab_index;
+  std::optional<FontStyle> font;  // toolkit's default font when absent
+  ScaleMode scale_mode;           // picture boxes only
 };
 
 enum class Placement { Default, CenterScreen };

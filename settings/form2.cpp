@@ -110,7 +110,9 @@ void Form2::Command1_Click() {
   form1.Timer2().SetEnabled(true);
 
   Command4().SetVisible(true);
-  sup = u"1";
+  // Moved in rather than assigned from the literal: GCC 12 reports a false -Wrestrict inside
+  // the string's assignment from a literal when it inlines it here.
+  sup = std::u16string(u"1");
 }
 
 void Form2::Command2_Click() {
