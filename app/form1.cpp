@@ -56,14 +56,14 @@ std::vector<platform::MenuItemLayout> Form1::MenuLayout() {
 
 void Form1::Load() {
   window_ = toolkit_.CreateAppWindow(Layout(), *this);
-  timer2_ = toolkit_.CreateTimer(*window_, kTimer2IntervalMs, [this] {
-    RunReportingFailures(toolkit_, [this] { Timer2_Timer(); });
-  });
+  timer2_ = toolkit_.CreateTimer(*window_, kTimer2IntervalMs, [this] { RunTimer2(); });
   mnu_shell_ = toolkit_.CreatePopupMenu(MenuLayout());
 
+  // A load that fails is a failed start: the caller reports it and ends the program, rather
+  // than leave a half-started one (a design-time window, perhaps without its tray icon).
   loading_ = true;
   show_after_load_ = true;
-  RunReportingFailures(toolkit_, [this] { Form_Load(); });
+  Form_Load();
   loading_ = false;
   if (show_after_load_) window_->SetVisible(true);
 }

@@ -38,7 +38,7 @@ class Form1 final : public platform::WindowEvents {
   static std::vector<platform::MenuItemLayout> MenuLayout();
 
   // Creates the window, its timer and menu, runs the load handler and shows the window unless
-  // the handler hid it. Throws when the window cannot be created.
+  // the handler hid it. Throws when the window cannot be created or the load handler fails.
   void Load();
   bool Loaded() const { return window_ != nullptr; }
 
@@ -82,6 +82,8 @@ class Form1 final : public platform::WindowEvents {
 
  private:
   void ShowBalloon(std::u16string_view text);
+  // The timer's handler: the tick, with its failures reported.
+  void RunTimer2() noexcept;
 
   platform::Toolkit& toolkit_;
   Module1& module1_;
@@ -96,6 +98,10 @@ class Form1 final : public platform::WindowEvents {
   // Rewrite tick state.
   std::u16string clipText;
   std::u16string convertedText;
+  // Whether the program's last write left its own rewrite on the clipboard, rather than the
+  // user's text put back after the write failed.
+  bool left_own_rewrite_ = false;
+  int failed_writes_ = 0;  // in a row, for the same copy
   // What the last tick that looked at the clipboard saw: its sequence number and the rule it
   // applied. The clipboard is opened again only when one of them changes.
   struct LastCheck {

@@ -1,6 +1,7 @@
 #include <new>
 
 #include "app/form1.h"
+#include "app/report_failure.h"
 #include "app/rewrite.h"
 #include "settings/form2.h"
 
@@ -19,13 +20,21 @@ class ScopedFlag {
   bool& flag_;
 };
 
+// A write that fails is tried again on the following ticks, but not forever: each try empties
+// the clipboard and puts the user's text back, which other programs see as a new copy.
+constexpr int kWriteTries = 3;
+
 }  // namespace
 
-void Form1::Timer2_Timer() {
-  // A message box opened by a failure report pumps messages; ticks must not nest.
+void Form1::RunTimer2() noexcept {
+  // Ticks never overlap: a failure report opens a message box whose loop goes on dispatching
+  // timer messages, so the guard covers the report as well as the tick.
   if (in_tick_) return;
-  ScopedFlag in_tick(in_tick_);
+  const ScopedFlag in_tick(in_tick_);
+  RunReportingFailures(toolkit_, [this] { Timer2_Timer(); });
+}
 
+void Form1::Timer2_Timer() {
   if (ST == 0) ShowBalloon(u"以啟動...");
   ST = 1;
 
@@ -61,7 +70,10 @@ void Form1::Timer2_Timer() {
       return;  // the next tick tries again
   }
   remember(read.sequence);
-  if (read.written_by_us) return;  // our own rewrite is never rewritten again
+  // Owning the clipboard is not enough: after a failed write the program owns the user's text,
+  // put back as it was, and that text still waits to be rewritten.
+  if (read.owned_by_us && left_own_rewrite_) return;
+  if (!read.owned_by_us) failed_writes_ = 0;  // a new copy by another program
   clipText = std::move(read.text);
 
   if (clipText.empty() || clipText.find(find_text) == std::u16string::npos) return;
@@ -74,19 +86,29 @@ void Form1::Timer2_Timer() {
   }
   if (rewritten == clipText) return;
 
-  ShowBalloon(u"以轉換...");
   convertedText = std::move(rewritten);
   const Clipboard::WriteResult written = clipboard.ReplaceText(convertedText, read.sequence);
   switch (written.status) {
     case Clipboard::WriteStatus::Ok:
+      left_own_rewrite_ = true;
+      failed_writes_ = 0;
       remember(written.sequence);
+      // Announced once the rewritten text is there, never for a write that did not happen.
+      ShowBalloon(u"以轉換...");
       break;
     case Clipboard::WriteStatus::Busy:
-      last_check_.reset();  // try the same text again on the next tick
+      last_check_.reset();  // the same text is tried again on the next tick
       break;
     case Clipboard::WriteStatus::Changed:
+      break;  // the newer copy is handled by the next tick
     case Clipboard::WriteStatus::Failed:
-      break;  // a newer copy is handled by the next tick; a failure is not retried
+      left_own_rewrite_ = false;
+      if (++failed_writes_ < kWriteTries) {
+        last_check_.reset();  // the user's text is tried again on the next tick
+      } else {
+        remember(clipboard.SequenceNumber());  // and then left alone until the clipboard changes
+      }
+      break;
   }
 }
 

@@ -28,7 +28,9 @@ class Clipboard {
     ReadStatus status = ReadStatus::Failed;
     std::u16string text;
     std::uint32_t sequence = 0;  // the sequence number the text belongs to
-    bool written_by_us = false;  // this program put the content there and still owns it
+    // This program is the clipboard's owner: it was the last to empty it, whether it then put
+    // its own text there or put back what was there before.
+    bool owned_by_us = false;
   };
   virtual ReadResult ReadText() = 0;
 

@@ -4,7 +4,8 @@
 
 namespace tllink::platform {
 
-// A periodic timer on the GUI thread. It starts disabled.
+// A periodic timer on the GUI thread. It starts disabled. Its ticks go on inside modal loops
+// (menus, message boxes), also one that a tick opened: keeping ticks apart is the owner's job.
 class Timer {
  public:
   virtual ~Timer() = default;

@@ -1,5 +1,6 @@
 #include "platform/memory/memory_clipboard.h"
 
+#include <new>
 #include <utility>
 
 namespace tllink::platform::memory {
@@ -12,6 +13,7 @@ bool MemoryClipboard::TakeBusyOpen() {
 
 Clipboard::ReadResult MemoryClipboard::ReadText() {
   ++opens_;
+  if (std::exchange(throw_on_read_, false)) throw std::bad_alloc();
   ReadResult result;
   result.sequence = sequence_;
   if (TakeBusyOpen()) {
@@ -25,7 +27,7 @@ Clipboard::ReadResult MemoryClipboard::ReadText() {
   } else {
     result.status = ReadStatus::Ok;
     result.text = *text_;
-    result.written_by_us = owned_by_us_;
+    result.owned_by_us = owned_by_us_;
   }
   return result;
 }

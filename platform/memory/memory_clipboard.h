@@ -33,6 +33,8 @@ class MemoryClipboard final : public Clipboard {
   // Faults: the next `n` opens find the clipboard held by another program.
   void HoldOpenByOtherProgram(int n) { busy_opens_ = n; }
   void FailReads(bool fail) { fail_reads_ = fail; }
+  // The next read runs out of memory, as reading a huge text can.
+  void ThrowOnNextRead() { throw_on_read_ = true; }
   // Setting the text fails after the clipboard was emptied.
   void FailSets(bool fail) { fail_sets_ = fail; }
   // Runs between a read and the write that follows it (another program copying in between).
@@ -51,6 +53,7 @@ class MemoryClipboard final : public Clipboard {
   int writes_ = 0;
   int busy_opens_ = 0;
   bool fail_reads_ = false;
+  bool throw_on_read_ = false;
   bool fail_sets_ = false;
   std::function<void()> before_write_;
 };

@@ -25,6 +25,7 @@ std::unique_ptr<Menu> MemoryToolkit::CreatePopupMenu(const std::vector<MenuItemL
 
 void MemoryToolkit::ShowMessage(std::u16string_view text, std::u16string_view caption) {
   messages.push_back(Message{std::u16string(text), std::u16string(caption)});
+  if (while_message_shown) while_message_shown();
 }
 
 bool MemoryToolkit::PreviousInstance() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,8 @@ class MemoryToolkit final : public Toolkit {
   double twips_per_pixel_x = 15.0;
 
   std::vector<Message> messages;
+  // Runs while a message box is open, as its modal loop would dispatch other events.
+  std::function<void()> while_message_shown;
   std::vector<WindowHandle> foreground_calls;
   bool ended = false;
   int windows_created = 0;

@@ -11,20 +11,14 @@ namespace tllink::platform::win32 {
 
 namespace {
 
-// Another program may hold the clipboard for a moment; a few short tries ride that out
-// without stalling the GUI thread for long. Anything longer is left to the next tick.
-constexpr int kOpenTries = 5;
-constexpr DWORD kOpenRetryMs = 10;
-
-// The clipboard while this program has it open.
+// The clipboard while this program has it open. An open finds the clipboard busy while another
+// program holds it; the caller gives up at once and its next tick is the retry, so the GUI thread
+// never waits for another program.
 class OpenClipboardGuard {
  public:
   static std::optional<OpenClipboardGuard> Open(HWND owner) {
-    for (int attempt = 0; attempt < kOpenTries; ++attempt) {
-      if (attempt > 0) Sleep(kOpenRetryMs);
-      if (OpenClipboard(owner)) return OpenClipboardGuard();
-    }
-    return std::nullopt;
+    if (!OpenClipboard(owner)) return std::nullopt;
+    return OpenClipboardGuard();
   }
   OpenClipboardGuard(OpenClipboardGuard&& other) noexcept
       : open_(std::exchange(other.open_, false)) {}
@@ -118,7 +112,7 @@ Clipboard::ReadResult Win32Clipboard::ReadText() {
   result.sequence = GetClipboardSequenceNumber();
   result.status = ReadStatus::Ok;
   result.text = std::move(*text);
-  result.written_by_us = owner_ != nullptr && GetClipboardOwner() == owner_;
+  result.owned_by_us = owner_ != nullptr && GetClipboardOwner() == owner_;
   return result;
 }
 

@@ -49,15 +49,8 @@ bool Win32Timer::DispatchTick(UINT_PTR id) {
 }
 
 void Win32Timer::Tick() {
-  // A tick whose handler opens a modal loop (a message box) would otherwise be re-entered by
-  // the next WM_TIMER: ticks never overlap, the late one is dropped.
-  if (!enabled_ || ticking_) return;
-  ticking_ = true;
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{ticking_};
-  on_tick_();
+  // A WM_TIMER already queued when the timer was disabled is dropped.
+  if (enabled_) on_tick_();
 }
 
 }  // namespace tllink::platform::win32

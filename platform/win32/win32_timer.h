@@ -31,7 +31,6 @@ class Win32Timer final : public Timer {
   UINT interval_ms_;
   std::function<void()> on_tick_;
   bool enabled_ = false;
-  bool ticking_ = false;
 };
 
 }  // namespace tllink::platform::win32

@@ -114,6 +114,28 @@ TEST_F(Load, WindowThatCannotBeCreatedEndsTheStartWithAMessage) {
   EXPECT_EQ(CallCount(NotifyMessage::Add), 0);
 }
 
+// A failure in the load handler ends the start; the window never shows in its design-time state.
+TEST_F(Load, FailedInstanceTestEndsTheStartWithAMessage) {
+  StoreRule(u"a", u"b");
+  toolkit.faults.Fail("PreviousInstance");
+  EXPECT_FALSE(program.Start());
+  ASSERT_EQ(toolkit.messages.size(), 1u);
+  EXPECT_EQ(toolkit.messages[0].caption, kAppTitle);
+  EXPECT_FALSE(form1().Window().Visible());
+  EXPECT_EQ(CallCount(NotifyMessage::Add), 0);
+}
+
+TEST_F(Load, FailedRuleReadEndsTheStartWithoutATrayIcon) {
+  StoreRule(u"a", u"b");
+  toolkit.faults.Fail("SettingsStore::Get");
+  EXPECT_FALSE(program.Start());
+  EXPECT_EQ(toolkit.messages.size(), 1u);
+  EXPECT_FALSE(form1().Window().Visible());
+  EXPECT_FALSE(form1().Timer2().Enabled());
+  EXPECT_EQ(CallCount(NotifyMessage::Add), 1);
+  EXPECT_EQ(toolkit.notify_area.IconCount(), 0u);
+}
+
 TEST_F(Load, WindowThatCannotBeShownLeavesNoTrayIconBehind) {
   toolkit.faults.Fail("Window::SetVisible");
   EXPECT_FALSE(program.Start());

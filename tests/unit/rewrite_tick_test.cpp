@@ -58,13 +58,13 @@ TEST_F(RewriteTick, StartBalloonAgainAfterASave) {
 
 // Matching and rewriting
 
-TEST_F(RewriteTick, EveryOccurrenceIsReplacedUnderOneBalloonShownBeforeTheWrite) {
+TEST_F(RewriteTick, EveryOccurrenceIsReplacedUnderOneBalloonShownAfterTheWrite) {
   Tick();
   long balloons_at_write = -1;
   Clip().BeforeNextWrite([&] { balloons_at_write = BalloonCount(kConvertBalloon); });
   EXPECT_EQ(CopyAndTick(u"see http://h/u/1/a and http://h/u/1/b"),
             u"see http://d/1/a and http://d/1/b");
-  EXPECT_EQ(balloons_at_write, 1) << "the balloon comes before the clipboard changes";
+  EXPECT_EQ(balloons_at_write, 0) << "announced once the rewritten text is there";
   EXPECT_EQ(Calls().back().data, BalloonRecord(kConvertBalloon));
   EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
   EXPECT_EQ(Clip().Writes(), 1);
@@ -152,19 +152,24 @@ TEST_F(RewriteTick, FailedReadWritesNothingAndTheNextTickTriesAgain) {
   EXPECT_EQ(Clip().Writes(), 3);
 }
 
-TEST_F(RewriteTick, ClipboardHeldAtTheWriteIsTriedAgainOnTheNextTick) {
-  Clip().BeforeNextWrite([this] { Clip().HoldOpenByOtherProgram(1); });
+TEST_F(RewriteTick, ClipboardHeldAtTheWriteIsTriedAgainAndAnnouncedOnce) {
+  Clip().BeforeNextWrite([this] { Clip().HoldOpenByOtherProgram(3); });
   EXPECT_EQ(CopyAndTick(u"http://h/u/1/f"), u"http://h/u/1/f");
-  Tick();
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 0) << "nothing has been converted yet";
+  Ticks(3);
   EXPECT_EQ(Clip().Text(), u"http://d/1/f");
+  Ticks(3);
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 1) << "one conversion, one announcement";
 }
 
 TEST_F(RewriteTick, NewerCopyIsNeverOverwrittenAndIsRewrittenNext) {
   Clip().BeforeNextWrite([this] { Clip().CopyText(u"newer http://h/u/1/z"); });
   EXPECT_EQ(CopyAndTick(u"older http://h/u/1/a"), u"newer http://h/u/1/z");
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 0) << "the older copy was not converted";
   Tick();
   EXPECT_EQ(Clip().Text(), u"newer http://d/1/z");
   EXPECT_EQ(Clip().Writes(), 1);
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
 }
 
 TEST_F(RewriteTick, ReplacementEqualToTheFindTextWritesNothing) {
@@ -218,15 +223,51 @@ TEST_F(RewriteTick, ContentMarkedNotToBeMonitoredIsLeftAlone) {
   EXPECT_EQ(Clip().Text(), u"secret http://h/u/1/f");
 }
 
-TEST_F(RewriteTick, FailedSetLeavesTheTextAndIsNotRetried) {
+TEST_F(RewriteTick, FailedSetKeepsTheUsersTextWhichALaterTickConverts) {
   Clip().FailSets(true);
   EXPECT_EQ(CopyAndTick(u"http://h/u/1/f"), u"http://h/u/1/f");
-  Ticks(10);
+  EXPECT_TRUE(Clip().OwnedByUs()) << "emptying made this program the owner, as on Windows";
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 0) << "nothing was converted";
+  Clip().FailSets(false);
+  Tick();
+  EXPECT_EQ(Clip().Text(), u"http://d/1/f") << "the text put back is the user's, not ours";
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
+  Ticks(5);
+  EXPECT_EQ(Clip().Writes(), 1) << "and the rewrite that took is ours";
+}
+
+TEST_F(RewriteTick, SetThatKeepsFailingIsGivenUpUntilTheNextCopy) {
+  Clip().FailSets(true);
+  EXPECT_EQ(CopyAndTick(u"http://h/u/1/f"), u"http://h/u/1/f");
+  Ticks(20);
+  const int opens = Clip().Opens();
+  EXPECT_LE(opens, 6) << "a few tries, not one every tick";
+  Ticks(20);
+  EXPECT_EQ(Clip().Opens(), opens);
   EXPECT_EQ(Clip().Text(), u"http://h/u/1/f");
-  EXPECT_EQ(BalloonCount(kConvertBalloon), 1) << "one announcement, not one every tick";
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 0);
 
   Clip().FailSets(false);
   EXPECT_EQ(CopyAndTick(u"http://h/u/1/g"), u"http://d/1/g");
+}
+
+TEST_F(RewriteTick, NoTickRunsWhileItsFailureIsReported) {
+  Tick();
+  Clip().ThrowOnNextRead();
+  int opens_while_shown = -1;
+  toolkit.while_message_shown = [this, &opens_while_shown] {
+    const int before = Clip().Opens();
+    Ticks(3);  // the message box's loop goes on dispatching the timer
+    opens_while_shown = Clip().Opens() - before;
+  };
+  Clip().CopyText(u"http://h/u/1/huge");
+  Tick();
+  ASSERT_EQ(toolkit.messages.size(), 1u);
+  EXPECT_EQ(toolkit.messages[0].text, u"操作失敗：記憶體不足");
+  EXPECT_EQ(opens_while_shown, 0);
+  toolkit.while_message_shown = nullptr;
+  Tick();
+  EXPECT_EQ(Clip().Text(), u"http://d/1/huge") << "once the box is closed, ticks go on";
 }
 
 }  // namespace
