@@ -84,6 +84,9 @@ class Form1 final : public platform::WindowEvents {
   void ShowBalloon(std::u16string_view text);
   // The timer's handler: the tick, with its failures reported.
   void RunTimer2() noexcept;
+  // The tick's write of convertedText over clipText, and its announcement.
+  void WriteConvertedText(std::uint32_t expected_sequence);
+  void RememberCheck(std::uint32_t sequence);
 
   platform::Toolkit& toolkit_;
   Module1& module1_;
@@ -102,6 +105,10 @@ class Form1 final : public platform::WindowEvents {
   // user's text put back after the write failed.
   bool left_own_rewrite_ = false;
   int failed_writes_ = 0;  // in a row, for the same copy
+  // A text at least this long is written on the tick after the one that read it.
+  static constexpr std::size_t kLargeTextUnits = std::size_t{1} << 20;
+  // The sequence number of the text whose rewrite waits for the next tick.
+  std::optional<std::uint32_t> pending_write_;
   // What the last tick that looked at the clipboard saw: its sequence number and the rule it
   // applied. The clipboard is opened again only when one of them changes.
   struct LastCheck {

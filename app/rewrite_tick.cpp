@@ -1,4 +1,5 @@
 #include <new>
+#include <utility>
 
 #include "app/form1.h"
 #include "app/report_failure.h"
@@ -38,6 +39,11 @@ void Form1::Timer2_Timer() {
   if (ST == 0) ShowBalloon(u"以啟動...");
   ST = 1;
 
+  if (pending_write_) {
+    WriteConvertedText(*std::exchange(pending_write_, std::nullopt));
+    return;
+  }
+
   using Clipboard = platform::Clipboard;
   Clipboard& clipboard = toolkit_.GetClipboard();
   const std::u16string& find_text = form2_.temp1;
@@ -49,12 +55,9 @@ void Form1::Timer2_Timer() {
       last_check_->replacement == replacement) {
     return;
   }
-  const auto remember = [&](std::uint32_t seen) {
-    last_check_ = LastCheck{seen, find_text, replacement};
-  };
 
   if (!clipboard.HasText()) {
-    remember(sequence);
+    RememberCheck(sequence);
     return;
   }
   Clipboard::ReadResult read = clipboard.ReadText();
@@ -63,13 +66,13 @@ void Form1::Timer2_Timer() {
       break;
     case Clipboard::ReadStatus::NoText:
     case Clipboard::ReadStatus::Excluded:
-      remember(read.sequence);
+      RememberCheck(read.sequence);
       return;
     case Clipboard::ReadStatus::Busy:
     case Clipboard::ReadStatus::Failed:
       return;  // the next tick tries again
   }
-  remember(read.sequence);
+  RememberCheck(read.sequence);
   // Owning the clipboard is not enough: after a failed write the program owns the user's text,
   // put back as it was, and that text still waits to be rewritten.
   if (read.owned_by_us && left_own_rewrite_) return;
@@ -85,14 +88,27 @@ void Form1::Timer2_Timer() {
     return;  // the user's text stays as it is
   }
   if (rewritten == clipText) return;
-
   convertedText = std::move(rewritten);
-  const Clipboard::WriteResult written = clipboard.ReplaceText(convertedText, read.sequence);
+
+  // Reading and rewriting a text this large keeps the GUI thread busy for a while (seconds,
+  // under Wine): the write waits for the next tick, and the window answers in between.
+  if (clipText.size() >= kLargeTextUnits) {
+    pending_write_ = read.sequence;
+    return;
+  }
+  WriteConvertedText(read.sequence);
+}
+
+void Form1::WriteConvertedText(std::uint32_t expected_sequence) {
+  using Clipboard = platform::Clipboard;
+  Clipboard& clipboard = toolkit_.GetClipboard();
+  const Clipboard::WriteResult written =
+      clipboard.ReplaceText(clipText, expected_sequence, convertedText);
   switch (written.status) {
     case Clipboard::WriteStatus::Ok:
       left_own_rewrite_ = true;
       failed_writes_ = 0;
-      remember(written.sequence);
+      RememberCheck(written.sequence);
       // Announced once the rewritten text is there, never for a write that did not happen.
       ShowBalloon(u"以轉換...");
       break;
@@ -106,10 +122,14 @@ void Form1::Timer2_Timer() {
       if (++failed_writes_ < kWriteTries) {
         last_check_.reset();  // the user's text is tried again on the next tick
       } else {
-        remember(clipboard.SequenceNumber());  // and then left alone until the clipboard changes
+        RememberCheck(clipboard.SequenceNumber());  // then left alone until the clipboard changes
       }
       break;
   }
+}
+
+void Form1::RememberCheck(std::uint32_t sequence) {
+  last_check_ = LastCheck{sequence, form2_.temp1, form2_.temp2};
 }
 
 }  // namespace tllink

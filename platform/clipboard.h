@@ -45,8 +45,10 @@ class Clipboard {
     std::uint32_t sequence = 0;  // after a successful write: the sequence number it produced
   };
   // Clears every format and puts `text` there, in one open, but only while the clipboard still
-  // holds the content with `expected_sequence`. Never leaves the clipboard empty on failure.
-  virtual WriteResult ReplaceText(std::u16string_view text, std::uint32_t expected_sequence) = 0;
+  // holds `current`, the text read with `expected_sequence`. Should `text` not take, `current`
+  // is put back: a failure never leaves the clipboard empty.
+  virtual WriteResult ReplaceText(std::u16string_view current, std::uint32_t expected_sequence,
+                                  std::u16string_view text) = 0;
 };
 
 }  // namespace tllink::platform

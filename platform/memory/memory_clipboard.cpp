@@ -32,8 +32,9 @@ Clipboard::ReadResult MemoryClipboard::ReadText() {
   return result;
 }
 
-Clipboard::WriteResult MemoryClipboard::ReplaceText(std::u16string_view text,
-                                                    std::uint32_t expected_sequence) {
+Clipboard::WriteResult MemoryClipboard::ReplaceText(std::u16string_view current,
+                                                    std::uint32_t expected_sequence,
+                                                    std::u16string_view text) {
   if (before_write_) std::exchange(before_write_, nullptr)();
   ++opens_;
   WriteResult result;
@@ -46,8 +47,10 @@ Clipboard::WriteResult MemoryClipboard::ReplaceText(std::u16string_view text,
     return result;
   }
   if (fail_sets_) {
-    // Emptied, then the set failed: what was there is put back. Emptying made this program the
-    // clipboard's owner, as on Windows.
+    // Emptied, then the set failed: the text is put back, and only the text. Emptying made this
+    // program the clipboard's owner, as on Windows.
+    text_ = std::u16string(current);
+    other_formats_.clear();
     owned_by_us_ = true;
     Changed(2);
     result.status = WriteStatus::Failed;

@@ -16,7 +16,8 @@ class MemoryClipboard final : public Clipboard {
   std::uint32_t SequenceNumber() override { return sequence_; }
   bool HasText() override { return text_.has_value(); }
   ReadResult ReadText() override;
-  WriteResult ReplaceText(std::u16string_view text, std::uint32_t expected_sequence) override;
+  WriteResult ReplaceText(std::u16string_view current, std::uint32_t expected_sequence,
+                          std::u16string_view text) override;
 
   // Another program copies.
   void CopyText(std::u16string text);

@@ -1,5 +1,7 @@
 #include "platform/win32/registry_settings_store.h"
 
+#include <string.h>  // wcsnlen
+
 #include <string>
 #include <vector>
 
@@ -39,10 +41,10 @@ std::optional<std::u16string> RegistrySettingsStore::Get(std::u16string_view app
     const LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(),
                                         RRF_RT_REG_SZ, nullptr, buffer.data(), &size);
     if (status == ERROR_SUCCESS) {
-      // The returned size counts the terminating NUL, which RegGetValueW guarantees.
-      std::size_t length = size / sizeof(wchar_t);
-      if (length > 0 && buffer[length - 1] == L'\0') --length;
-      return FromWide(buffer.data(), length);
+      // A string value ends at its first NUL (RegGetValueW guarantees one). Whatever an edited
+      // store left behind it is not part of the setting; kept, it would never match a clipboard
+      // text, or would cut the user's text short inside a replacement.
+      return FromWide(buffer.data(), wcsnlen(buffer.data(), size / sizeof(wchar_t)));
     }
     if (status == ERROR_MORE_DATA) {
       buffer.resize(size / sizeof(wchar_t) + 1);

@@ -57,14 +57,14 @@ bool ExcludedFromMonitoring() {
          (ignore != 0 && IsClipboardFormatAvailable(ignore));
 }
 
-// A movable copy of `units` followed by a NUL, as the clipboard wants it.
-UniqueGlobal AllocateText(const wchar_t* units, std::size_t length) {
-  UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, (length + 1) * sizeof(wchar_t)));
+// A movable copy of `text` followed by a NUL, as the clipboard wants it.
+UniqueGlobal AllocateText(std::u16string_view text) {
+  UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t)));
   if (!memory) return memory;
   const GlobalLockGuard lock(memory.get());
   if (!lock.Data()) return {};
-  std::wmemcpy(lock.Data(), units, length);
-  lock.Data()[length] = L'\0';
+  std::wmemcpy(lock.Data(), reinterpret_cast<const wchar_t*>(text.data()), text.size());
+  lock.Data()[text.size()] = L'\0';
   return memory;
 }
 
@@ -116,39 +116,36 @@ Clipboard::ReadResult Win32Clipboard::ReadText() {
   return result;
 }
 
-Clipboard::WriteResult Win32Clipboard::ReplaceText(std::u16string_view text,
-                                                   std::uint32_t expected_sequence) {
+Clipboard::WriteResult Win32Clipboard::ReplaceText(std::u16string_view current,
+                                                   std::uint32_t expected_sequence,
+                                                   std::u16string_view text) {
   WriteResult result;
-  // Allocated before the clipboard is emptied, so running out of memory cannot empty it.
-  UniqueGlobal replacement =
-      AllocateText(reinterpret_cast<const wchar_t*>(text.data()), text.size());
-  if (!replacement) {
+  // Both allocated before the clipboard is opened: running out of memory cannot empty it, and
+  // the clipboard is held only for the exchange itself.
+  UniqueGlobal replacement = AllocateText(text);
+  UniqueGlobal previous = AllocateText(current);
+  if (!replacement || !previous) {
     result.status = WriteStatus::Failed;
     return result;
   }
-  result.status = ReplaceWhileOpen(replacement, expected_sequence);
+  result.status = ReplaceWhileOpen(replacement, previous, expected_sequence);
   // Read once the clipboard is closed: closing can move the number too.
   if (result.status == WriteStatus::Ok) result.sequence = GetClipboardSequenceNumber();
   return result;
 }
 
 Clipboard::WriteStatus Win32Clipboard::ReplaceWhileOpen(UniqueGlobal& replacement,
+                                                        UniqueGlobal& previous,
                                                         std::uint32_t expected_sequence) {
   const auto open = OpenClipboardGuard::Open(owner_);
   if (!open) return WriteStatus::Busy;
   if (GetClipboardSequenceNumber() != expected_sequence) return WriteStatus::Changed;
-  // A copy of what is there now, to put back should the new text not take.
-  UniqueGlobal previous;
-  if (const std::optional<std::u16string> current = TextOf(GetClipboardData(CF_UNICODETEXT))) {
-    previous = AllocateText(reinterpret_cast<const wchar_t*>(current->data()), current->size());
-    if (!previous) return WriteStatus::Failed;
-  }
   if (!EmptyClipboard()) return WriteStatus::Failed;
   if (SetClipboardData(CF_UNICODETEXT, replacement.get())) {
     replacement.release();  // the clipboard owns it now
     return WriteStatus::Ok;
   }
-  if (previous && SetClipboardData(CF_UNICODETEXT, previous.get())) previous.release();
+  if (SetClipboardData(CF_UNICODETEXT, previous.get())) previous.release();
   return WriteStatus::Failed;
 }
 

@@ -16,10 +16,12 @@ class Win32Clipboard final : public Clipboard {
   std::uint32_t SequenceNumber() override;
   bool HasText() override;
   ReadResult ReadText() override;
-  WriteResult ReplaceText(std::u16string_view text, std::uint32_t expected_sequence) override;
+  WriteResult ReplaceText(std::u16string_view current, std::uint32_t expected_sequence,
+                          std::u16string_view text) override;
 
  private:
-  WriteStatus ReplaceWhileOpen(UniqueGlobal& replacement, std::uint32_t expected_sequence);
+  WriteStatus ReplaceWhileOpen(UniqueGlobal& replacement, UniqueGlobal& previous,
+                               std::uint32_t expected_sequence);
 
   HWND owner_ = nullptr;
 };

@@ -221,6 +221,70 @@ void PressKey(HWND window, WPARAM virtual_key) {
   PumpFor(50ms);
 }
 
+std::optional<double> ReplyMs(HWND window, Ms timeout) {
+  DWORD_PTR result = 0;
+  const auto start = std::chrono::steady_clock::now();
+  if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(timeout.count()),
+                           &result)) {
+    return std::nullopt;
+  }
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+ClipboardUser::ClipboardUser()
+    : owner_(CreateWindowExW(0, L"STATIC", L"tllink e2e clipboard user", 0, 0, 0, 0, 0,
+                             HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr)) {
+  EXPECT_TRUE(owner_) << "cannot create the clipboard owner window";
+}
+
+ClipboardUser::~ClipboardUser() {
+  Release();
+}
+
+bool ClipboardUser::CopyAndHold(std::wstring_view text) {
+  if (!open_ && !WaitUntil([this] { return OpenClipboard(owner_.get()) != 0; }, 2s, 5ms)) {
+    ADD_FAILURE() << "cannot open the clipboard";
+    return false;
+  }
+  open_ = true;
+  platform::win32::UniqueGlobal memory(
+      GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t)));
+  if (!memory || !EmptyClipboard()) return false;
+  auto* units = static_cast<wchar_t*>(GlobalLock(memory.get()));
+  if (!units) return false;
+  std::copy(text.begin(), text.end(), units);
+  units[text.size()] = L'\0';
+  GlobalUnlock(memory.get());
+  if (!SetClipboardData(CF_UNICODETEXT, memory.get())) return false;
+  memory.release();  // the clipboard's now
+  return true;
+}
+
+void ClipboardUser::Release() {
+  if (open_) CloseClipboard();
+  open_ = false;
+}
+
+bool ClipboardUser::Copy(std::wstring_view text) {
+  const bool copied = CopyAndHold(text);
+  Release();
+  return copied;
+}
+
+std::optional<std::wstring> ClipboardUser::Text() {
+  if (!OpenClipboard(owner_.get())) return std::nullopt;
+  std::optional<std::wstring> text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* units = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text.emplace(units, wcsnlen(units, GlobalSize(data) / sizeof(wchar_t)));
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
 // ---- Notification area ----
 
 std::vector<HWND> TrayIcons() {
@@ -270,15 +334,20 @@ std::wstring SectionKey(std::wstring_view section) {
 }  // namespace
 
 void WriteSetting(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
+  const std::wstring data(value);
+  WriteRawSetting(section, key, REG_SZ, data.c_str(),
+                  static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
+
+void WriteRawSetting(std::wstring_view section, std::wstring_view key, DWORD type, const void* data,
+                     DWORD bytes) {
   HKEY raw = nullptr;
   LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, SectionKey(section).c_str(), 0, nullptr, 0,
                                    KEY_SET_VALUE, nullptr, &raw, nullptr);
   ASSERT_EQ(status, ERROR_SUCCESS) << "cannot create the settings key";
   UniqueRegKey owner(raw);
   const std::wstring name(key);
-  const std::wstring data(value);
-  status = RegSetValueExW(raw, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  status = RegSetValueExW(raw, name.c_str(), 0, type, static_cast<const BYTE*>(data), bytes);
   ASSERT_EQ(status, ERROR_SUCCESS) << "cannot write the setting";
 }
 

@@ -58,6 +58,30 @@ HWND OpenMenuWindow();
 // Posts one key press to a window, as the menu loop reads it.
 void PressKey(HWND window, WPARAM virtual_key);
 
+// How long `window` takes to answer a sent message (WM_NULL), in milliseconds; nothing when it
+// gives no answer within `timeout`.
+std::optional<double> ReplyMs(HWND window, Ms timeout = 5s);
+
+// The driver as another Win32 program that uses the clipboard, with an owner window of its own.
+class ClipboardUser {
+ public:
+  ClipboardUser();
+  ~ClipboardUser();
+  ClipboardUser(const ClipboardUser&) = delete;
+  ClipboardUser& operator=(const ClipboardUser&) = delete;
+
+  // Copies `text` (every UTF-16 unit as given) and keeps the clipboard open until Release().
+  bool CopyAndHold(std::wstring_view text);
+  void Release();
+  bool Copy(std::wstring_view text);
+  // The clipboard's Unicode text, every unit as stored; nothing when it has none or is busy.
+  std::optional<std::wstring> Text();
+
+ private:
+  platform::win32::UniqueWindow owner_;
+  bool open_ = false;
+};
+
 // ---- Notification area (Wine's stand-alone tray window) ----
 // The icons shown in it.
 std::vector<HWND> TrayIcons();
@@ -68,6 +92,9 @@ HWND FindBalloon(std::wstring_view text);
 // ---- Settings store: HKCU\Software\VB and VBA Program Settings\tllink\<section> ----
 inline constexpr std::wstring_view kSettingsKey = L"Software\\VB and VBA Program Settings\\tllink";
 void WriteSetting(std::wstring_view section, std::wstring_view key, std::wstring_view value);
+// A value of any type and content, as a store edited by hand or by another program may hold.
+void WriteRawSetting(std::wstring_view section, std::wstring_view key, DWORD type, const void* data,
+                     DWORD bytes);
 // The REG_SZ value, or nullopt when it is missing or of another type.
 std::optional<std::wstring> ReadSetting(std::wstring_view section, std::wstring_view key);
 bool SettingsKeyExists();

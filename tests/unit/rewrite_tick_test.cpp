@@ -172,6 +172,23 @@ TEST_F(RewriteTick, NewerCopyIsNeverOverwrittenAndIsRewrittenNext) {
   EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
 }
 
+TEST_F(RewriteTick, LargeTextIsWrittenOnTheTickAfterItsRead) {
+  const std::u16string filler(std::size_t{1} << 20, u'x');
+  Clip().CopyText(filler + u"http://h/u/1/big");
+  Tick();
+  EXPECT_EQ(Clip().Writes(), 0) << "the window answers its messages between read and write";
+  Tick();
+  EXPECT_EQ(Clip().Text(), filler + u"http://d/1/big");
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
+
+  Clip().CopyText(filler + u"http://h/u/1/older");
+  Tick();
+  Clip().CopyText(u"newer");
+  Ticks(3);
+  EXPECT_EQ(Clip().Text(), u"newer") << "a copy between read and write is never overwritten";
+  EXPECT_EQ(Clip().Writes(), 1);
+}
+
 TEST_F(RewriteTick, ReplacementEqualToTheFindTextWritesNothing) {
   SetRule(kFind, kFind);
   EXPECT_EQ(CopyAndTick(u"http://h/u/1/f"), u"http://h/u/1/f");
