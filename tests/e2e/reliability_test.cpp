@@ -36,8 +36,8 @@ TEST_F(Reliability, BurstsOfCopiesEndWithTheLastCopyOrItsRewrite) {
   const std::string png = FileBytes(image);
   ASSERT_GT(png.size(), 8u);
 
-  constexpr int kBursts = 40;
-  constexpr int kCopiesPerBurst = 50;  // 2,000 copies in all
+  constexpr int kBursts = 20;
+  constexpr int kCopiesPerBurst = 100;  // 2,000 copies in all
   std::mt19937 random(20261207);
   for (int burst = 0; burst < kBursts; ++burst) {
     SCOPED_TRACE("burst " + std::to_string(burst));
