@@ -57,6 +57,9 @@ std::vector<platform::MenuItemLayout> Form1::MenuLayout() {
 void Form1::Load() {
   window_ = toolkit_.CreateAppWindow(Layout(), *this);
   timer2_ = toolkit_.CreateTimer(*window_, kTimer2IntervalMs, [this] { RunTimer2(); });
+  clipboard_settle_ =
+      toolkit_.CreateTimer(*window_, kClipboardSettleMs, [this] { OnClipboardSettled(); });
+  clipboard_watch_ = toolkit_.WatchClipboard(*window_, [this] { OnClipboardChange(); });
   mnu_shell_ = toolkit_.CreatePopupMenu(MenuLayout());
 
   // A load that fails is a failed start: the caller reports it and ends the program, rather

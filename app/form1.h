@@ -27,6 +27,8 @@ class Form1 final : public platform::WindowEvents {
   enum MenuId : platform::MenuItemId { kStartt = 201, kStopp, kExit, kSetting, kAbout };
 
   static constexpr int kTimer2IntervalMs = 50;
+  // How long the clipboard must stay quiet after a change before the tick looks at it.
+  static constexpr int kClipboardSettleMs = 3;
   static constexpr std::uint32_t kTrayCallbackMessage = 512;
 
   Form1(platform::Toolkit& toolkit, Module1& module1, Form2& form2);
@@ -64,6 +66,7 @@ class Form1 final : public platform::WindowEvents {
   platform::Control& Label1() { return window_->GetControl(kLabel1); }
   platform::Control& Picture1() { return window_->GetControl(kPicture1); }
   platform::Timer& Timer2() { return *timer2_; }
+  platform::Timer& ClipboardSettleTimer() { return *clipboard_settle_; }
   platform::Menu& mnuShell() { return *mnu_shell_; }
   void SetMenuEnabled(MenuId item, bool enabled) { mnu_shell_->SetEnabled(item, enabled); }
 
@@ -84,6 +87,9 @@ class Form1 final : public platform::WindowEvents {
   void ShowBalloon(std::u16string_view text);
   // The timer's handler: the tick, with its failures reported.
   void RunTimer2() noexcept;
+  // A change of the clipboard runs the tick at once, not at the next period.
+  void OnClipboardChange() noexcept;
+  void OnClipboardSettled() noexcept;
   // The tick's write of convertedText over clipText, and its announcement.
   void WriteConvertedText(std::uint32_t expected_sequence);
   void RememberCheck(std::uint32_t sequence);
@@ -94,6 +100,8 @@ class Form1 final : public platform::WindowEvents {
   std::unique_ptr<platform::Window> window_;
   std::unique_ptr<platform::Timer> timer2_;
   std::unique_ptr<platform::Menu> mnu_shell_;
+  std::unique_ptr<platform::Timer> clipboard_settle_;
+  std::unique_ptr<platform::ClipboardWatch> clipboard_watch_;
   bool loading_ = false;
   bool show_after_load_ = true;
   bool in_tick_ = false;

@@ -35,6 +35,29 @@ void Form1::RunTimer2() noexcept {
   RunReportingFailures(toolkit_, [this] { Timer2_Timer(); });
 }
 
+void Form1::OnClipboardChange() noexcept {
+  // Only a running program looks; while it runs, Timer2 still catches what a notification missed.
+  if (!Timer2().Enabled()) return;
+  // One copy arrives as several changes (formats set one by one; Wine imports an X11 copy
+  // twice), and opening the clipboard between them races the writer: the tick runs once the
+  // changes have stopped for a moment, not at the first one.
+  try {
+    clipboard_settle_->SetEnabled(false);
+    clipboard_settle_->SetEnabled(true);
+  } catch (...) {
+    // Without the settle timer the change waits for Timer2's next tick, as it always could.
+  }
+}
+
+void Form1::OnClipboardSettled() noexcept {
+  try {
+    clipboard_settle_->SetEnabled(false);
+  } catch (...) {
+    // Disabling a timer does not fail in practice; a tick more would be harmless.
+  }
+  if (Timer2().Enabled()) RunTimer2();
+}
+
 void Form1::Timer2_Timer() {
   if (ST == 0) ShowBalloon(u"以啟動...");
   ST = 1;

@@ -51,4 +51,10 @@ class Clipboard {
                                   std::u16string_view text) = 0;
 };
 
+// Clipboard-change notifications to one window, for as long as this object lives.
+class ClipboardWatch {
+ public:
+  virtual ~ClipboardWatch() = default;
+};
+
 }  // namespace tllink::platform

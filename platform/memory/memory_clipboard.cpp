@@ -5,6 +5,11 @@
 
 namespace tllink::platform::memory {
 
+void MemoryClipboard::Changed(int changes) {
+  sequence_ += static_cast<std::uint32_t>(changes);
+  if (on_change_) on_change_();
+}
+
 bool MemoryClipboard::TakeBusyOpen() {
   if (busy_opens_ == 0) return false;
   --busy_opens_;

@@ -31,6 +31,9 @@ class MemoryClipboard final : public Clipboard {
   int Opens() const { return opens_; }
   int Writes() const { return writes_; }
 
+  // The watching program hears of every change, as a clipboard format listener does.
+  void SetWatcher(std::function<void()> on_change) { on_change_ = std::move(on_change); }
+
   // Faults: the next `n` opens find the clipboard held by another program.
   void HoldOpenByOtherProgram(int n) { busy_opens_ = n; }
   void FailReads(bool fail) { fail_reads_ = fail; }
@@ -43,7 +46,7 @@ class MemoryClipboard final : public Clipboard {
 
  private:
   bool TakeBusyOpen();
-  void Changed(int changes = 1) { sequence_ += changes; }
+  void Changed(int changes = 1);
 
   std::optional<std::u16string> text_;
   std::set<std::string> other_formats_;
@@ -57,6 +60,7 @@ class MemoryClipboard final : public Clipboard {
   bool throw_on_read_ = false;
   bool fail_sets_ = false;
   std::function<void()> before_write_;
+  std::function<void()> on_change_;
 };
 
 }  // namespace tllink::platform::memory

@@ -23,6 +23,29 @@ std::unique_ptr<Menu> MemoryToolkit::CreatePopupMenu(const std::vector<MenuItemL
   return std::make_unique<MemoryMenu>(items);
 }
 
+namespace {
+
+class MemoryClipboardWatch final : public ClipboardWatch {
+ public:
+  MemoryClipboardWatch(MemoryClipboard& clipboard, std::function<void()> on_change)
+      : clipboard_(clipboard) {
+    clipboard_.SetWatcher(std::move(on_change));
+  }
+  ~MemoryClipboardWatch() override { clipboard_.SetWatcher(nullptr); }
+  MemoryClipboardWatch(const MemoryClipboardWatch&) = delete;
+  MemoryClipboardWatch& operator=(const MemoryClipboardWatch&) = delete;
+
+ private:
+  MemoryClipboard& clipboard_;
+};
+
+}  // namespace
+
+std::unique_ptr<ClipboardWatch> MemoryToolkit::WatchClipboard(Window&,
+                                                              std::function<void()> on_change) {
+  return std::make_unique<MemoryClipboardWatch>(clipboard, std::move(on_change));
+}
+
 void MemoryToolkit::ShowMessage(std::u16string_view text, std::u16string_view caption) {
   messages.push_back(Message{std::u16string(text), std::u16string(caption)});
   if (while_message_shown) while_message_shown();

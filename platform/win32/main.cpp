@@ -6,22 +6,28 @@
 
 #include "app/app_text.h"
 #include "app/program.h"
+#include "platform/win32/win32_timer.h"
 #include "platform/win32/win32_toolkit.h"
 #include "platform/win32/win32_window.h"
 
 namespace {
 
 int RunMessageLoop() {
+  using tllink::platform::win32::Win32Timer;
   MSG message{};
   for (;;) {
-    const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
-    if (got == 0) return static_cast<int>(message.wParam);
-    if (got == -1) return 1;
-    // Tab, Enter and Esc work in every window of the program as they do in a dialog box.
-    const HWND window = tllink::platform::win32::Win32Window::ProgramWindowOf(message.hwnd);
-    if (window != nullptr && ::IsDialogMessageW(window, &message)) continue;
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+      // Tab, Enter and Esc work in every window of the program as they do in a dialog box.
+      const HWND window = tllink::platform::win32::Win32Window::ProgramWindowOf(message.hwnd);
+      if (window != nullptr && ::IsDialogMessageW(window, &message)) continue;
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+    Win32Timer::RunDueShortTicks();
+    // Asleep until a message arrives or a timer too short for SetTimer is due.
+    ::MsgWaitForMultipleObjectsEx(0, nullptr, Win32Timer::MsUntilShortTick(), QS_ALLINPUT,
+                                  MWMO_INPUTAVAILABLE);
   }
 }
 

@@ -1,6 +1,8 @@
 #include "platform/win32/win32_timer.h"
 
+#include <algorithm>
 #include <map>
+#include <vector>
 
 #include "platform/failure.h"
 
@@ -27,13 +29,15 @@ Win32Timer::Win32Timer(HWND owner, UINT interval_ms, std::function<void()> on_ti
 }
 
 Win32Timer::~Win32Timer() {
-  if (enabled_) ::KillTimer(owner_, id_);
+  if (enabled_ && !Short()) ::KillTimer(owner_, id_);
   Timers().erase(id_);
 }
 
 void Win32Timer::SetEnabled(bool enabled) {
   if (enabled == enabled_) return;
-  if (enabled) {
+  if (Short()) {
+    due_ = Clock::now() + std::chrono::milliseconds(interval_ms_);
+  } else if (enabled) {
     if (::SetTimer(owner_, id_, interval_ms_, nullptr) == 0) throw Failure(u"無法啟動計時器");
   } else {
     ::KillTimer(owner_, id_);
@@ -46,6 +50,33 @@ bool Win32Timer::DispatchTick(UINT_PTR id) {
   if (found == Timers().end()) return false;
   found->second->Tick();
   return true;
+}
+
+DWORD Win32Timer::MsUntilShortTick() {
+  DWORD wait = INFINITE;
+  const Clock::time_point now = Clock::now();
+  for (const auto& [id, timer] : Timers()) {
+    if (!timer->enabled_ || !timer->Short()) continue;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(timer->due_ - now).count();
+    wait = std::min(wait, static_cast<DWORD>(std::max<decltype(left)>(left, 0)));
+  }
+  return wait;
+}
+
+void Win32Timer::RunDueShortTicks() {
+  const Clock::time_point now = Clock::now();
+  std::vector<UINT_PTR> due;
+  for (const auto& [id, timer] : Timers()) {
+    if (timer->enabled_ && timer->Short() && timer->due_ <= now) due.push_back(id);
+  }
+  // A tick may create, destroy, enable or disable timers: each is looked up afresh.
+  for (const UINT_PTR id : due) {
+    const auto found = Timers().find(id);
+    if (found == Timers().end() || !found->second->enabled_) continue;
+    Win32Timer& timer = *found->second;
+    timer.due_ = now + std::chrono::milliseconds(timer.interval_ms_);
+    timer.Tick();
+  }
 }
 
 void Win32Timer::Tick() {

@@ -2,14 +2,17 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <functional>
 
 #include "platform/timer.h"
 
 namespace tllink::platform::win32 {
 
-// A SetTimer timer on its owner window. The owner's window procedure hands every WM_TIMER to
-// DispatchTick, which finds the timer by its process-wide id.
+// A timer on its owner window. From USER_TIMER_MINIMUM (10 ms) up it is a SetTimer timer, and
+// the owner's window procedure hands every WM_TIMER to DispatchTick, which finds the timer by its
+// process-wide id. SetTimer cannot go shorter, so a shorter timer is kept by the program's own
+// message loop (MsUntilShortTick, RunDueShortTicks); it does not tick inside modal loops.
 class Win32Timer final : public Timer {
  public:
   Win32Timer(HWND owner, UINT interval_ms, std::function<void()> on_tick);
@@ -22,8 +25,15 @@ class Win32Timer final : public Timer {
 
   // Runs the tick of the timer with `id`; false when no timer of this program has that id.
   static bool DispatchTick(UINT_PTR id);
+  // For the message loop: how long it may wait for messages before a short timer is due.
+  static DWORD MsUntilShortTick();
+  // For the message loop: runs the short timers that are due.
+  static void RunDueShortTicks();
 
  private:
+  using Clock = std::chrono::steady_clock;
+
+  bool Short() const { return interval_ms_ < USER_TIMER_MINIMUM; }
   void Tick();
 
   HWND owner_;
@@ -31,6 +41,7 @@ class Win32Timer final : public Timer {
   UINT interval_ms_;
   std::function<void()> on_tick_;
   bool enabled_ = false;
+  Clock::time_point due_;  // short timers only
 };
 
 }  // namespace tllink::platform::win32

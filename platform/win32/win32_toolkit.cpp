@@ -3,6 +3,7 @@
 #include "platform/failure.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/res/resource.h"
+#include "platform/win32/win32_clipboard_watch.h"
 #include "platform/win32/win32_menu.h"
 #include "platform/win32/win32_timer.h"
 #include "platform/win32/win32_window.h"
@@ -47,6 +48,12 @@ std::unique_ptr<Timer> Win32Toolkit::CreateTimer(Window& owner, int interval_ms,
   const auto owner_window = reinterpret_cast<HWND>(owner.Handle());
   return std::make_unique<Win32Timer>(owner_window, static_cast<UINT>(interval_ms),
                                       std::move(on_tick));
+}
+
+std::unique_ptr<ClipboardWatch> Win32Toolkit::WatchClipboard(Window& owner,
+                                                             std::function<void()> on_change) {
+  return std::make_unique<Win32ClipboardWatch>(reinterpret_cast<HWND>(owner.Handle()),
+                                               std::move(on_change));
 }
 
 std::unique_ptr<Menu> Win32Toolkit::CreatePopupMenu(const std::vector<MenuItemLayout>& items) {

@@ -5,6 +5,7 @@
 
 #include "platform/failure.h"
 #include "platform/win32/dpi.h"
+#include "platform/win32/win32_clipboard_watch.h"
 #include "platform/win32/win32_menu.h"
 #include "platform/win32/win32_timer.h"
 
@@ -382,6 +383,9 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_TIMER:
       if (lparam == 0 && Win32Timer::DispatchTick(wparam)) return 0;
+      break;
+    case WM_CLIPBOARDUPDATE:
+      if (Win32ClipboardWatch::Dispatch(hwnd_)) return 0;
       break;
     case WM_ACTIVATE:
       if (OnActivate(wparam)) return 0;

@@ -84,6 +84,7 @@ class ProgramFixture : public ::testing::Test {
   MemoryWindow& Window1() { return dynamic_cast<MemoryWindow&>(form1().Window()); }
   MemoryWindow& Window2() { return dynamic_cast<MemoryWindow&>(form2().Window()); }
   MemoryTimer& Timer2() { return dynamic_cast<MemoryTimer&>(form1().Timer2()); }
+  MemoryTimer& SettleTimer() { return dynamic_cast<MemoryTimer&>(form1().ClipboardSettleTimer()); }
   MemoryClipboard& Clip() { return toolkit.clipboard; }
   // One timer period: the tick runs only while the timer is enabled.
   bool Tick() { return Timer2().Fire(); }

@@ -287,5 +287,43 @@ TEST_F(RewriteTick, NoTickRunsWhileItsFailureIsReported) {
   EXPECT_EQ(Clip().Text(), u"http://d/1/huge") << "once the box is closed, ticks go on";
 }
 
+// Clipboard-change notifications
+
+TEST_F(RewriteTick, ChangeRunsTheTickOnceItSettlesAndOurOwnWriteOnlyCostsALook) {
+  Tick();
+  Clip().CopyText(u"http://h/u/1/e");
+  Clip().CopyText(u"http://h/u/1/f");
+  ASSERT_TRUE(SettleTimer().Enabled()) << "a change waits a moment for the rest of its burst";
+  EXPECT_EQ(Clip().Opens(), 0);
+  SettleTimer().Fire();
+  EXPECT_EQ(Clip().Opens(), 2) << "one read and one write for the whole burst";
+  EXPECT_EQ(Clip().Text(), u"http://d/1/f");
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
+
+  // The program's own write is a change as well.
+  const int opens = Clip().Opens();
+  ASSERT_TRUE(SettleTimer().Enabled());
+  SettleTimer().Fire();
+  Ticks(3);
+  EXPECT_EQ(Clip().Opens(), opens);
+  EXPECT_EQ(Clip().Writes(), 1);
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
+}
+
+TEST_F(RewriteTick, ChangeWhileStoppedDoesNothing) {
+  Tick();
+  Click1(Form1::kCommand4);
+  Clip().CopyText(u"http://h/u/1/f");
+  EXPECT_FALSE(SettleTimer().Enabled());
+
+  // A change that was still settling when the program stopped runs no tick either.
+  Click1(Form1::kCommand3);
+  Clip().CopyText(u"http://h/u/1/g");
+  Click1(Form1::kCommand4);
+  SettleTimer().Fire();
+  EXPECT_EQ(Clip().Opens(), 0);
+  EXPECT_EQ(Clip().Writes(), 0);
+}
+
 }  // namespace
 }  // namespace tllink::testing
