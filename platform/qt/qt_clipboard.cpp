@@ -1,0 +1,143 @@
+#include "platform/qt/qt_clipboard.h"
+
+#include <xcb/xcb.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QUrl>
+#include <algorithm>
+#include <optional>
+
+#include "platform/qt/qt_text.h"
+
+namespace tllink::platform::qt {
+
+namespace {
+
+QClipboard& SystemClipboard() {
+  return *QGuiApplication::clipboard();
+}
+
+// The window that owns the X11 CLIPBOARD selection; nothing off X11. Change notifications
+// reach the program only through its event loop, so within one tick the owner is what shows
+// that someone else copied in the meantime.
+std::optional<std::uint32_t> SelectionOwner() {
+  const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  if (x11 == nullptr || x11->connection() == nullptr) return std::nullopt;
+  xcb_connection_t* connection = x11->connection();
+  static xcb_atom_t clipboard_atom = XCB_ATOM_NONE;
+  if (clipboard_atom == XCB_ATOM_NONE) {
+    const char name[] = "CLIPBOARD";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, sizeof(name) - 1, name), nullptr);
+    if (atom == nullptr) return std::nullopt;
+    clipboard_atom = atom->atom;
+    free(atom);
+  }
+  xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
+      connection, xcb_get_selection_owner(connection, clipboard_atom), nullptr);
+  if (reply == nullptr) return std::nullopt;
+  const std::uint32_t owner = reply->owner;
+  free(reply);
+  return owner;
+}
+
+// Files copied in a file manager, offered as their paths or links too: rewriting that text
+// would take the files off the clipboard.
+bool OfferedAsFiles(const QMimeData& data) {
+  if (data.hasFormat(QStringLiteral("x-special/gnome-copied-files"))) return true;
+  if (!data.hasUrls()) return false;
+  const QList<QUrl> urls = data.urls();
+  return !urls.isEmpty() &&
+         std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+}
+
+// The convention of password managers on Linux desktops for content monitors must leave alone.
+bool MarkedSecret(const QMimeData& data) {
+  const QString hint = QStringLiteral("x-kde-passwordManagerHint");
+  return data.hasFormat(hint) && data.data(hint) == "secret";
+}
+
+}  // namespace
+
+QtClipboard::QtClipboard() {
+  QObject::connect(&SystemClipboard(), &QClipboard::changed, &context_, [this](QClipboard::Mode m) {
+    if (m == QClipboard::Clipboard) ++changes_;
+  });
+}
+
+bool QtClipboard::HasText() {
+  const QMimeData* data = SystemClipboard().mimeData(QClipboard::Clipboard);
+  return data != nullptr && data->hasText();
+}
+
+Clipboard::ReadResult QtClipboard::ReadText() {
+  ReadResult result;
+  QClipboard& clipboard = SystemClipboard();
+  const std::uint32_t before = changes_;
+  const std::optional<std::uint32_t> owner_before = SelectionOwner();
+  result.sequence = before;
+
+  const QMimeData* data = clipboard.mimeData(QClipboard::Clipboard);
+  if (data == nullptr) {
+    result.status = ReadStatus::NoText;
+    return result;
+  }
+  const bool ours = clipboard.ownsClipboard() || (ours_ != nullptr && data == ours_.data());
+  if (MarkedSecret(*data)) {
+    result.status = ReadStatus::Excluded;
+    return result;
+  }
+  // Text that comes only from a list of links (hasText() counts those) is no text to rewrite.
+  if (!data->hasFormat(QStringLiteral("text/plain")) || OfferedAsFiles(*data)) {
+    result.status = ReadStatus::NoText;
+    return result;
+  }
+  QString text = data->text();
+  // Another program's text arrives as UTF-8; bytes that were not valid UTF-8 have become
+  // U+FFFD, and writing that back would lose them.
+  if (!ours && text.contains(QChar::ReplacementCharacter)) {
+    result.status = ReadStatus::NoText;
+    return result;
+  }
+  // Someone copied while this was read: which content the text is of is not known.
+  if (changes_ != before || SelectionOwner() != owner_before) {
+    result.status = ReadStatus::Busy;
+    return result;
+  }
+  result.status = ReadStatus::Ok;
+  result.text = FromQString(text);
+  result.written_by_us = ours;
+  read_sequence_ = changes_;
+  read_owner_ = owner_before.value_or(0);
+  return result;
+}
+
+Clipboard::WriteResult QtClipboard::ReplaceText(std::u16string_view text,
+                                                std::uint32_t expected_sequence) {
+  WriteResult result;
+  if (changes_ != expected_sequence) {
+    result.status = WriteStatus::Changed;
+    return result;
+  }
+  const std::optional<std::uint32_t> owner = SelectionOwner();
+  if (owner && read_sequence_ == expected_sequence && *owner != read_owner_) {
+    result.status = WriteStatus::Changed;
+    return result;
+  }
+  auto* replacement = new QMimeData;  // the clipboard takes it over
+  replacement->setText(ToQString(text));
+  QClipboard& clipboard = SystemClipboard();
+  clipboard.setMimeData(replacement, QClipboard::Clipboard);
+  ours_ = replacement;
+  // On X11 taking the selection can be refused; then the other program's content stays.
+  if (owner && !clipboard.ownsClipboard()) {
+    result.status = WriteStatus::Failed;
+    return result;
+  }
+  result.status = WriteStatus::Ok;
+  result.sequence = changes_;
+  return result;
+}
+
+}  // namespace tllink::platform::qt
