@@ -1,9 +1,11 @@
 #include "platform/qt/qt_clipboard.h"
 
+#include <qpa/qplatformnativeinterface.h>
 #include <xcb/xcb.h>
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QUrl>
 #include <algorithm>
 #include <optional>
@@ -18,13 +20,42 @@ QClipboard& SystemClipboard() {
   return *QGuiApplication::clipboard();
 }
 
+xcb_connection_t* X11Connection() {
+  const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  return x11 != nullptr ? x11->connection() : nullptr;
+}
+
+// Whether an X11 window was made by this program's connection.
+bool WindowOfThisProgram(xcb_connection_t* connection, std::uint32_t window) {
+  const xcb_setup_t* setup = xcb_get_setup(connection);
+  return setup != nullptr && window != XCB_WINDOW_NONE &&
+         (window & ~setup->resource_id_mask) == setup->resource_id_base;
+}
+
+// Qt stamps a selection it takes with the time of the last X event it handled. Content read
+// before the change notification of its owner arrived is newer than that, and the X server
+// then silently refuses the program as the new owner. The X11 platform plugin offers the
+// server's time and a way to set its own; without them Qt's behaviour stays as it is.
+void BringQtUpToTheServersTime() {
+  QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (native == nullptr || screen == nullptr) return;
+  using SetAppTime = void (*)(QScreen*, xcb_timestamp_t);
+  // The plugin hands out a generic function pointer; go through the generic type.
+  const auto set_app_time = reinterpret_cast<SetAppTime>(
+      reinterpret_cast<void (*)()>(native->nativeResourceFunctionForScreen("setapptime")));
+  if (set_app_time == nullptr) return;
+  const auto now = static_cast<xcb_timestamp_t>(
+      reinterpret_cast<quintptr>(native->nativeResourceForScreen("gettimestamp", screen)));
+  if (now != XCB_CURRENT_TIME) set_app_time(screen, now);
+}
+
 // The window that owns the X11 CLIPBOARD selection; nothing off X11. Change notifications
 // reach the program only through its event loop, so within one tick the owner is what shows
 // that someone else copied in the meantime.
 std::optional<std::uint32_t> SelectionOwner() {
-  const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  if (x11 == nullptr || x11->connection() == nullptr) return std::nullopt;
-  xcb_connection_t* connection = x11->connection();
+  xcb_connection_t* connection = X11Connection();
+  if (connection == nullptr) return std::nullopt;
   static xcb_atom_t clipboard_atom = XCB_ATOM_NONE;
   if (clipboard_atom == XCB_ATOM_NONE) {
     const char name[] = "CLIPBOARD";
@@ -83,7 +114,9 @@ Clipboard::ReadResult QtClipboard::ReadText() {
     result.status = ReadStatus::NoText;
     return result;
   }
-  const bool ours = clipboard.ownsClipboard() || (ours_ != nullptr && data == ours_.data());
+  // On X11 the selection's owner says it; Qt's own flag stays set when taking it failed.
+  const bool ours = owner_before ? WindowOfThisProgram(X11Connection(), *owner_before)
+                                 : (ours_ != nullptr && data == ours_.data());
   if (MarkedSecret(*data)) {
     result.status = ReadStatus::Excluded;
     return result;
@@ -125,15 +158,18 @@ Clipboard::WriteResult QtClipboard::ReplaceText(std::u16string_view text,
     result.status = WriteStatus::Changed;
     return result;
   }
+  if (owner) BringQtUpToTheServersTime();
   auto* replacement = new QMimeData;  // the clipboard takes it over
   replacement->setText(ToQString(text));
-  QClipboard& clipboard = SystemClipboard();
-  clipboard.setMimeData(replacement, QClipboard::Clipboard);
+  SystemClipboard().setMimeData(replacement, QClipboard::Clipboard);
   ours_ = replacement;
-  // On X11 taking the selection can be refused; then the other program's content stays.
-  if (owner && !clipboard.ownsClipboard()) {
-    result.status = WriteStatus::Failed;
-    return result;
+  // On X11 taking the selection can still be refused; then the other program's content stays.
+  if (owner) {
+    const std::optional<std::uint32_t> new_owner = SelectionOwner();
+    if (!new_owner || !WindowOfThisProgram(X11Connection(), *new_owner)) {
+      result.status = WriteStatus::Failed;
+      return result;
+    }
   }
   result.status = WriteStatus::Ok;
   result.sequence = changes_;

@@ -295,6 +295,8 @@ TEST_F(QtTest, OneInstancePerLockAndAKilledHolderLeavesNoStaleLock) {
 }  // namespace tllink::platform::qt
 
 int main(int argc, char** argv) {
+  // Windows, clipboard and tray in memory: no display needed, also when tests are listed.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   ::testing::InitGoogleTest(&argc, argv);
