@@ -118,9 +118,17 @@ keys_to() {
   xdotool windowfocus --sync "$window" && sleep 0.1 && xdotool key --clearmodifiers "$@"
 }
 
+# Saves the screen area $2 (WxH+X+Y) as linux-$1 in $TLLINK_SCREENSHOT_DIR, when that is set.
 screenshot() {
   [[ -n ${TLLINK_SCREENSHOT_DIR:-} ]] || return 0
-  import -window root png:- | convert - -crop "$2" +repage "$TLLINK_SCREENSHOT_DIR/$1"
+  import -window root png:- | convert - -crop "$2" +repage "$TLLINK_SCREENSHOT_DIR/linux-$1"
+}
+
+# A window's area as WxH+X+Y.
+area_of() {
+  local X Y WIDTH HEIGHT SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  echo "${WIDTH}x${HEIGHT}+$X+$Y"
 }
 
 # ---- Cases ----
@@ -131,6 +139,10 @@ case_IconDocksAndMatchingCopyIsRewritten() {
   launch
   wait_until icon_docked || fail "no tray icon docked"
   expect_rewritten "see ${FIND}report.pdf" "see ${REPLACEMENT}report.pdf"
+  local x y
+  read -r x y <<<"$(icon_centre)"
+  sleep 0.3
+  screenshot balloon.png 220x100+$((x - 208))+$((y - 88))
   # Every occurrence at once, and text around it in several scripts kept exactly.
   expect_rewritten "報告 📄 ${FIND}a.zip café ${FIND}b.zip ✓" \
     "報告 📄 ${REPLACEMENT}a.zip café ${REPLACEMENT}b.zip ✓"
@@ -182,12 +194,11 @@ case_TrayMenuStopEndsRewritingAndStartResumesIt() {
 
   xdotool mousemove "$x" "$y" click 3
   wait_until menu_open || fail "no menu after a right-click on the tray icon"
-  screenshot tray-menu.png 220x160+$((x - 200))+$((y - 140))
+  sleep 0.2
+  screenshot tray-menu.png 140x140+$((x - 120))+$((y - 128))
   # 啟動 is disabled while running: the first item Down reaches is 停止.
   xdotool key Down Return
   WAIT=2 wait_until eval '! menu_open' || fail "the menu stayed open"
-  sleep 0.2
-  screenshot balloon.png 300x110+$((x - 280))+$((y - 100))
   expect_unchanged "${FIND}2"
 
   xdotool mousemove "$x" "$y" click 3
@@ -226,8 +237,8 @@ case_FirstRunConfiguresAndTheSavedRuleRewrites() {
   local main dialog
   main_shown() { main=$(window_of "$pid" "$MAIN_CAPTION"); [[ -n $main ]]; }
   wait_until main_shown || fail "the configure-first window is not shown"
-  screenshot main-window-first-run.png "$(xdotool getwindowgeometry --shell "$main" |
-    awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{printf "%dx%d+%d+%d", w, h, x, y}')"
+  sleep 0.2
+  screenshot main-window-first-run.png "$(area_of "$main")"
   wait_until icon_docked || fail "no tray icon docked"
   expect_unchanged "${FIND}not-yet"
 
@@ -235,13 +246,12 @@ case_FirstRunConfiguresAndTheSavedRuleRewrites() {
   dialog_shown() { dialog=$(window_of "$pid" "環境設定"); [[ -n $dialog ]]; }
   wait_until dialog_shown || fail "the settings dialog did not open"
   WAIT=2 wait_until eval '! shown "$pid" "$MAIN_CAPTION"' || fail "the main window stayed shown"
+  sleep 0.2
+  screenshot settings-dialog-first-run.png "$(area_of "$dialog")"
   click_twips "$dialog" 4095 1387 307  # 原始網址
   xdotool key ctrl+a && xdotool type --delay 5 "$FIND"
   click_twips "$dialog" 4095 1387 787  # 取代成
   xdotool key ctrl+a && xdotool type --delay 5 "$REPLACEMENT"
-  sleep 0.2
-  screenshot settings-dialog.png "$(xdotool getwindowgeometry --shell "$dialog" |
-    awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{printf "%dx%d+%d+%d", w, h, x, y}')"
   click_twips "$dialog" 4095 3487 367  # 設定
 
   WAIT=2 wait_until eval '! shown "$pid" "環境設定"' || fail "the dialog stayed open"
