@@ -49,8 +49,16 @@ bool QtNotifyArea::ShellNotifyIcon(NotifyMessage message, const NotifyIconData& 
       return Add(data);
     case NotifyMessage::Modify:
       return Modify(data);
-    case NotifyMessage::Delete:
-      return icons_.erase({data.hWnd, data.uID}) > 0;
+    case NotifyMessage::Delete: {
+      const auto found = icons_.find({data.hWnd, data.uID});
+      if (found == icons_.end()) return false;
+      // The program's exit runs from this icon's own callback: the icon goes at once, the
+      // object once that callback has returned.
+      found->second->hide();
+      found->second.release()->deleteLater();
+      icons_.erase(found);
+      return true;
+    }
   }
   return false;
 }

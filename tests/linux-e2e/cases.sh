@@ -207,6 +207,24 @@ case_TrayMenuStopEndsRewritingAndStartResumesIt() {
   expect_rewritten "${FIND}3" "${REPLACEMENT}3"
 }
 
+case_TrayMenuExitEndsTheProgramAndItsIcon() {
+  store_rule "$FIND" "$REPLACEMENT"
+  start_tray
+  launch
+  wait_until icon_docked || fail "no tray icon docked"
+  local x y
+  read -r x y <<<"$(icon_centre)"
+  xdotool mousemove "$x" "$y" click 3
+  sleep 0.3
+  # 啟動 is disabled: Down reaches 停止, then 離開.
+  xdotool key Down Down Return
+  wait_until eval '! running "$pid"' || fail "the program did not end"
+  wait "$pid"
+  local status=$?
+  ((status == 0)) || fail "the program ended with status $status"
+  WAIT=2 wait_until eval '[[ $(docked_icons) -eq 0 ]]' || fail "the tray icon stayed"
+}
+
 case_SecondLaunchSaysAlreadyRunningAndEnds() {
   store_rule "$FIND" "$REPLACEMENT"
   start_tray

@@ -175,15 +175,18 @@ TEST_F(QtWindows, TrayRightClickOpensTheMenuWhoseStopStopsTheTimer) {
 TEST_F(QtTest, SettingsFileRoundTripAndRemoval) {
   QtSettingsStore store;
   EXPECT_EQ(store.Get(u"tllink", u"slink", u"temp1"), std::nullopt);
-  // Non-ASCII, a leading byte-order mark, characters INI files treat specially, and empty.
-  const std::u16string find = u"\uFEFFhttp://檔案.example.com/u/1/;#=[x] \"q\"\\";
+  // Non-ASCII, a leading byte-order mark, what INI files and QSettings treat specially (a comma
+  // would make a list, a leading @ a typed value), outer spaces, and empty.
+  const std::u16string find = u"\uFEFFhttp://檔案.example.com/u/1/,a;#=[x] \"q\"\\ ";
+  const std::u16string replacement = u"@Variant(x) ";
   store.Save(u"tllink", u"slink", u"temp1", find);
-  store.Save(u"tllink", u"elink", u"temp2", u"");
-  store.Save(u"tllink", u"sup", u"vl", u"1");
+  store.Save(u"tllink", u"elink", u"temp2", replacement);
+  store.Save(u"tllink", u"sup", u"vl", u"");
 
   QtSettingsStore fresh;
   EXPECT_EQ(fresh.Get(u"tllink", u"slink", u"temp1"), find);
-  EXPECT_EQ(fresh.Get(u"tllink", u"elink", u"temp2"), u"");
+  EXPECT_EQ(fresh.Get(u"tllink", u"elink", u"temp2"), replacement);
+  EXPECT_EQ(fresh.Get(u"tllink", u"sup", u"vl"), u"");
   QSettings file(SettingsFile(), QSettings::IniFormat);
   EXPECT_EQ(file.childGroups(), QStringList({"elink", "slink", "sup"}));
 
