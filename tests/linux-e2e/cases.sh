@@ -18,22 +18,26 @@ fail() {
   failures=$((failures + 1))
 }
 
+# The time in microseconds.
+now_us() { echo "${EPOCHREALTIME/./}"; }
+
 # Polls `$@` every 50 ms until it succeeds; false after $WAIT seconds (default 5).
 wait_until() {
-  local deadline=$((SECONDS + ${WAIT:-5}))
+  local deadline=$(($(now_us) + ${WAIT:-5} * 1000000))
   until "$@"; do
-    ((SECONDS < deadline)) || return 1
+    (($(now_us) < deadline)) || return 1
     sleep 0.05
   done
 }
 
 # True when `$@` keeps succeeding for $HOLD seconds (default 1).
 holds() {
-  local deadline=$((SECONDS + ${HOLD:-1}))
-  while ((SECONDS < deadline)); do
+  local deadline=$(($(now_us) + ${HOLD:-1} * 1000000))
+  while (($(now_us) < deadline)); do
     "$@" || return 1
     sleep 0.1
   done
+  "$@"
 }
 
 store_rule() {
@@ -44,7 +48,7 @@ store_rule() {
 start_tray() {
   trayer --edge bottom --align right --widthtype request --height 24 --transparent false \
     --SetDockType true >/dev/null 2>&1 &
-  wait_until xdotool search --name '^panel$' >/dev/null || fail "the tray host did not start"
+  wait_until panel >/dev/null || fail "the tray host did not start"
 }
 
 # Starts the program; its pid goes to $pid.
@@ -56,22 +60,46 @@ launch() {
 
 running() { kill -0 "$1" 2>/dev/null; }
 
+# trayer's panel window. A search can fail while some window goes away: the caller tries again.
+# (xwininfo without a window id would wait for a click, so an empty id never reaches it.)
+panel() {
+  local id
+  id=$(xdotool search --name '^panel$' 2>/dev/null | head -n 1)
+  [[ -n $id ]] && echo "$id"
+}
+
 # The tray icon windows that the program docked into trayer's panel.
 docked_icons() {
-  local panel
-  panel=$(xdotool search --name '^panel$' | head -n 1) || return 1
-  xwininfo -tree -id "$panel" | grep -c '"tllink"'
+  local id
+  id=$(panel) || { echo 0; return 1; }
+  xwininfo -tree -id "$id" | grep -c '"tllink"'
 }
 icon_docked() { [[ $(docked_icons) -ge 1 ]]; }
 
 # Screen coordinates of the docked icon's centre.
 icon_centre() {
-  local panel line
-  panel=$(xdotool search --name '^panel$' | head -n 1)
-  line=$(xwininfo -tree -id "$panel" | grep '"tllink"' | head -n 1)
+  local id line
+  # Retried: a search can fail while some other window goes away.
+  for _ in 1 2 3 4 5; do
+    id=$(panel) && line=$(xwininfo -tree -id "$id" | grep '"tllink"' | head -n 1) &&
+      [[ -n $line ]] && break
+    sleep 0.1
+  done
   # "... 22x22+0+0  +1001+745": size, then absolute position.
   awk '{ split($(NF-1), g, /[x+]/); split($NF, a, "+"); print a[2] + int(g[1] / 2), a[3] + int(g[2] / 2) }' \
     <<<"$line"
+}
+
+# The tray menu of $pid: its shown window with room for five items (a one-line balloon is
+# about 73 px tall, the tray icon 22 px).
+menu_open() {
+  local window
+  for window in $(xdotool search --all --onlyvisible --pid "$pid" 2>/dev/null); do
+    local height
+    height=$(xwininfo -id "$window" 2>/dev/null | awk '/Height:/ { print $2 }')
+    ((${height:-0} >= 90)) && return 0
+  done
+  return 1
 }
 
 # The first shown top-level window of `pid` named exactly `name` (xdotool's own name match
@@ -87,7 +115,7 @@ window_of() {
 }
 shown() { [[ -n $(window_of "$1" "$2") ]]; }
 
-copy_text() { printf '%s' "$1" | xclip -selection clipboard -i >/dev/null 2>&1; }
+copy_text() { printf '%s' "$1" | timeout 2 xclip -selection clipboard -i >/dev/null 2>&1; }
 paste_text() { timeout 2 xclip -selection clipboard -o 2>/dev/null; }
 clipboard_is() { [[ $(paste_text; echo x) == "$1"x ]]; }
 
@@ -115,7 +143,7 @@ click_twips() {
 keys_to() {
   local window=$1
   shift
-  xdotool windowfocus --sync "$window" && sleep 0.1 && xdotool key --clearmodifiers "$@"
+  timeout 5 xdotool windowfocus --sync "$window" && sleep 0.1 && xdotool key --clearmodifiers "$@"
 }
 
 # Saves the screen area $2 (WxH+X+Y) as linux-$1 in $TLLINK_SCREENSHOT_DIR, when that is set.
@@ -159,7 +187,7 @@ case_OtherTextAndImageStayByteIdentical() {
   expect_rewritten "${FIND}before" "${REPLACEMENT}before"
   local image=$TLLINK_E2E_WORK/image.png
   convert -size 16x12 gradient:red-blue "$image"
-  xclip -selection clipboard -t image/png -i "$image" >/dev/null 2>&1
+  timeout 2 xclip -selection clipboard -t image/png -i "$image" >/dev/null 2>&1
   image_unchanged() {
     cmp -s "$image" <(timeout 2 xclip -selection clipboard -t image/png -o 2>/dev/null)
   }
@@ -176,21 +204,8 @@ case_TrayMenuStopEndsRewritingAndStartResumesIt() {
   launch
   wait_until icon_docked || fail "no tray icon docked"
   expect_rewritten "${FIND}1" "${REPLACEMENT}1"
-  local x y menu
+  local x y
   read -r x y <<<"$(icon_centre)"
-  # The menu: the program's shown window with room for its five items (a one-line balloon is
-  # about 73 px tall, the tray icon 22 px).
-  menu_open() {
-    local window
-    menu=
-    for window in $(xdotool search --all --onlyvisible --pid "$pid" 2>/dev/null); do
-      if (($(xwininfo -id "$window" | awk '/Height:/ { print $2 }') >= 90)); then
-        menu=$window
-        return 0
-      fi
-    done
-    return 1
-  }
 
   xdotool mousemove "$x" "$y" click 3
   wait_until menu_open || fail "no menu after a right-click on the tray icon"
@@ -215,13 +230,16 @@ case_TrayMenuExitEndsTheProgramAndItsIcon() {
   local x y
   read -r x y <<<"$(icon_centre)"
   xdotool mousemove "$x" "$y" click 3
-  sleep 0.3
+  wait_until menu_open || fail "no menu after a right-click on the tray icon"
   # 啟動 is disabled: Down reaches 停止, then 離開.
   xdotool key Down Down Return
-  wait_until eval '! running "$pid"' || fail "the program did not end"
-  wait "$pid"
-  local status=$?
-  ((status == 0)) || fail "the program ended with status $status"
+  if wait_until eval '! running "$pid"'; then
+    wait "$pid"
+    local status=$?
+    ((status == 0)) || fail "the program ended with status $status"
+  else
+    fail "the program did not end"
+  fi
   WAIT=2 wait_until eval '[[ $(docked_icons) -eq 0 ]]' || fail "the tray icon stayed"
 }
 
@@ -240,10 +258,13 @@ case_SecondLaunchSaysAlreadyRunningAndEnds() {
     fail "the message is '$(paste_text)'"
   running "$second" || fail "the second instance ended before its message was dismissed"
   keys_to "$box" Return
-  wait_until eval '! running "$second"' || fail "the second instance did not end"
-  wait "$second"
-  local status=$?
-  ((status == 0)) || fail "the second instance ended with status $status"
+  if wait_until eval '! running "$second"'; then
+    wait "$second"
+    local status=$?
+    ((status == 0)) || fail "the second instance ended with status $status"
+  else
+    fail "the second instance did not end"
+  fi
   running "$first" || fail "the first instance ended"
   [[ $(docked_icons) -eq 1 ]] || fail "$(docked_icons) tray icons instead of 1"
   expect_rewritten "${FIND}still" "${REPLACEMENT}still"

@@ -4,7 +4,8 @@
 #
 #   run-case.sh TLLINK CASE
 #
-# Environment: TLLINK_E2E_TIMEOUT (seconds for the case, default 60); TLLINK_SCREENSHOT_DIR,
+# Environment: TLLINK_E2E_TIMEOUT (seconds for the case, default 60); TLLINK_E2E_TRACE=1 traces
+# every step of the case; TLLINK_SCREENSHOT_DIR,
 # when set, receives screenshots (screenshots.sh sets it).
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -50,7 +51,7 @@ tllink_start_xvfb || exit 1
 
 limit=${TLLINK_E2E_TIMEOUT:-60}
 # In a process group of its own, so that everything the case started can be ended together.
-setsid timeout -k 5 "$limit" bash "$here/cases.sh" "$case_name" &
+setsid timeout -k 5 "$limit" bash ${TLLINK_E2E_TRACE:+-x} "$here/cases.sh" "$case_name" &
 case_pid=$!
 wait "$case_pid"
 rc=$?
