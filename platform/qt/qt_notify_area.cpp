@@ -91,8 +91,14 @@ bool QtNotifyArea::Modify(const NotifyIconData& data) {
   if (data.uFlags & kNifIcon) icon->setIcon(icon_of_(data.hIcon));
   if (data.uFlags & kNifTip) icon->setToolTip(ToQString(data.szTip));
   if (data.uFlags & kNifInfo) {
-    icon->showMessage(ToQString(data.szInfoTitle), ToQString(data.szInfo),
-                      BalloonIcon(data.dwInfoFlags));
+    // Shown from the event loop, as the Windows shell shows balloons in its own time: making
+    // the balloon's window takes about 20 ms, which would otherwise delay the caller (the
+    // rewrite announces its conversion before it writes the clipboard).
+    QMetaObject::invokeMethod(
+        icon,
+        [icon, title = ToQString(data.szInfoTitle), text = ToQString(data.szInfo),
+         kind = BalloonIcon(data.dwInfoFlags)] { icon->showMessage(title, text, kind); },
+        Qt::QueuedConnection);
   }
   return QSystemTrayIcon::isSystemTrayAvailable();
 }
