@@ -34,7 +34,8 @@ class Toolkit {
   virtual void ShowMessage(std::u16string_view text, std::u16string_view caption) = 0;
   // True when another instance of the program runs for this user.
   virtual bool PreviousInstance() = 0;
-  // Ends the program at once: no further handler runs. Does not return on a real system.
+  // Ends the program at once: no further handler, timer or callback runs. It may return to its
+  // caller (on Linux the program leaves through its event loop), so callers return right after.
   virtual void EndNow() = 0;
   virtual double TwipsPerPixelX() = 0;
   virtual bool SetForegroundWindow(WindowHandle window) = 0;

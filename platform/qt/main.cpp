@@ -1,0 +1,85 @@
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+
+#include "app/app_text.h"
+#include "app/program.h"
+#include "platform/qt/qt_text.h"
+#include "platform/qt/qt_toolkit.h"
+
+namespace {
+
+// Wayland lets only the focused window read the clipboard; XWayland lets any X client do it.
+void PreferXWayland() {
+  if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return;  // the user's choice
+  if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qEnvironmentVariableIsEmpty("DISPLAY")) {
+    return;
+  }
+  qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+int signal_pipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const auto written = ::write(signal_pipe[1], &byte, 1);
+}
+
+// SIGTERM, SIGINT and SIGHUP end the program through its event loop, like its exit command, so
+// that a clipboard manager can still take over what the program put on the clipboard.
+void EndOnTerminationSignals(tllink::platform::qt::QtToolkit& toolkit, QObject& context) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signal_pipe) != 0) return;
+  auto* notifier = new QSocketNotifier(signal_pipe[0], QSocketNotifier::Read, &context);
+  QObject::connect(notifier, &QSocketNotifier::activated, &context, [&toolkit] {
+    char byte = 0;
+    [[maybe_unused]] const auto read = ::read(signal_pipe[0], &byte, 1);
+    toolkit.EndNow();
+  });
+  struct sigaction action {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+    ::sigaction(signal_number, &action, nullptr);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  PreferXWayland();
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("tllink"));
+  // The program lives in the tray: closing or hiding its last window does not end it.
+  QApplication::setQuitOnLastWindowClosed(false);
+  const QString title = tllink::platform::qt::ToQString(tllink::kAppTitle);
+
+  try {
+    tllink::platform::qt::QtToolkit toolkit;
+    QApplication::setWindowIcon(toolkit.ProgramIcon());
+    QObject signal_context;
+    EndOnTerminationSignals(toolkit, signal_context);
+
+    tllink::Program program(toolkit);
+    // A failed start has told the user and registered no tray icon.
+    if (!program.Start()) return 1;
+    if (toolkit.Ending()) return 0;
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+      // Running invisibly would leave the user nothing to reach the program with.
+      program.form1().SetVisible(true);
+      toolkit.ShowMessage(u"桌面沒有系統匣：程式改以視窗執行，關閉視窗時會縮到工作列。",
+                          tllink::kAppTitle);
+      if (toolkit.Ending()) return 0;
+    }
+    return QApplication::exec();
+  } catch (...) {
+    // Only setting up the program's objects can end up here, before any window exists.
+    QMessageBox::critical(nullptr, title, QStringLiteral("程式無法啟動。"));
+    return 1;
+  }
+}

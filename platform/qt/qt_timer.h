@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QTimer>
+#include <functional>
+
+#include "platform/timer.h"
+
+namespace tllink::platform::qt {
+
+// A QTimer on the GUI thread. Ticks cannot overlap: a tick that opens a nested event loop is
+// the portable layer's to guard.
+class QtTimer final : public Timer {
+ public:
+  QtTimer(int interval_ms, std::function<void()> on_tick, std::function<bool()> ending);
+
+  bool Enabled() const override { return timer_.isActive(); }
+  void SetEnabled(bool enabled) override;
+
+ private:
+  QTimer timer_;
+};
+
+}  // namespace tllink::platform::qt

@@ -1,0 +1,309 @@
+#include "platform/qt/qt_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "platform/failure.h"
+#include "platform/qt/qt_menu.h"
+#include "platform/qt/qt_text.h"
+
+namespace tllink::platform::qt {
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+
+// Every window of the program, to find the owner of a handle.
+std::vector<QtWindow*>& Windows() {
+  static std::vector<QtWindow*> windows;
+  return windows;
+}
+
+int TwipsToPixels(int twips, double dpi) {
+  return static_cast<int>(std::lround(twips * dpi / kTwipsPerInch));
+}
+
+QScreen* Screen() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) throw Failure(u"找不到螢幕");
+  return screen;
+}
+
+// A face the system lacks is replaced by the program's font at the asked size and weight, which
+// has Chinese glyphs (directly or through the font configuration's fallback).
+QFont ControlFont(const FontStyle& style) {
+  QFont font = QApplication::font();
+  const QString face = ToQString(style.face);
+  if (!face.isEmpty() && QFontDatabase::hasFamily(face)) font.setFamily(face);
+  font.setPointSize(style.points);
+  font.setBold(style.bold);
+  return font;
+}
+
+}  // namespace
+
+// ----- WrappingButton -----
+
+WrappingButton::WrappingButton(QWidget* parent) : QPushButton(parent), caption_(new QLabel(this)) {
+  caption_->setAlignment(Qt::AlignCenter);
+  caption_->setWordWrap(true);
+  caption_->setTextFormat(Qt::PlainText);
+  caption_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  // Enter presses the focused button, as in a dialog box.
+  setAutoDefault(true);
+}
+
+void WrappingButton::resizeEvent(QResizeEvent* event) {
+  QPushButton::resizeEvent(event);
+  caption_->setGeometry(rect().adjusted(2, 2, -2, -2));
+}
+
+// ----- QtControl -----
+
+std::u16string QtControl::Text() const {
+  switch (layout_.kind) {
+    case ControlKind::CommandButton:
+      return FromQString(static_cast<const WrappingButton&>(widget_).Caption());
+    case ControlKind::Label:
+      return FromQString(static_cast<const QLabel&>(widget_).text());
+    case ControlKind::TextBox:
+      return FromQString(static_cast<const QLineEdit&>(widget_).text());
+    case ControlKind::PictureBox:
+      break;
+  }
+  return {};
+}
+
+void QtControl::SetText(std::u16string_view text) {
+  switch (layout_.kind) {
+    case ControlKind::CommandButton:
+      static_cast<WrappingButton&>(widget_).SetCaption(ToQString(text));
+      return;
+    case ControlKind::Label:
+      static_cast<QLabel&>(widget_).setText(ToQString(text));
+      return;
+    case ControlKind::TextBox:
+      static_cast<QLineEdit&>(widget_).setText(ToQString(text));
+      return;
+    case ControlKind::PictureBox:
+      break;
+  }
+  throw Failure(u"無法設定控制項的文字");
+}
+
+// ----- QtWindow -----
+
+// The top-level widget: turns the title bar's close and the dialog keys into events.
+class QtWindow::FormWidget final : public QWidget {
+ public:
+  FormWidget(QtWindow& owner, Qt::WindowFlags flags) : QWidget(nullptr, flags), owner_(owner) {}
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    // Only the owner decides what closing means; the window is not hidden here.
+    event->ignore();
+    if (!owner_.env_.ending()) owner_.events_.OnCloseRequest();
+  }
+
+  void keyPressEvent(QKeyEvent* event) override {
+    if (owner_.env_.ending() || event->modifiers() != Qt::NoModifier) {
+      QWidget::keyPressEvent(event);
+      return;
+    }
+    switch (event->key()) {
+      case Qt::Key_Escape:
+        owner_.events_.OnKey(Key::Escape);
+        return;
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        // A focused button has taken its own Enter already; this one came from a text box.
+        owner_.events_.OnKey(Key::Enter);
+        return;
+      default:
+        QWidget::keyPressEvent(event);
+    }
+  }
+
+ private:
+  QtWindow& owner_;
+};
+
+QtWindow::QtWindow(const WindowLayout& layout, WindowEvents& events, WindowEnvironment environment)
+    : layout_(layout), events_(events), env_(std::move(environment)) {
+  Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  // The window with the program's icon stands for the program and can be minimised.
+  if (layout_.has_icon) flags |= Qt::WindowMinimizeButtonHint;
+  form_ = std::make_unique<FormWidget>(*this, flags);
+  form_->setWindowTitle(ToQString(layout_.caption));
+  if (layout_.has_icon) form_->setWindowIcon(env_.icon);
+  CreateControls();
+  LayOut();
+  Windows().push_back(this);
+}
+
+QtWindow::~QtWindow() {
+  std::erase(Windows(), this);
+  // The form's children go with it; the controls only refer to them.
+  controls_.clear();
+  form_.reset();
+}
+
+void QtWindow::CreateControls() {
+  std::vector<const ControlLayout*> ordered;
+  for (const ControlLayout& control : layout_.controls) ordered.push_back(&control);
+  std::stable_sort(
+      ordered.begin(), ordered.end(),
+      [](const ControlLayout* a, const ControlLayout* b) { return a->tab_index < b->tab_index; });
+
+  QWidget* previous_focusable = nullptr;
+  for (const ControlLayout* control : ordered) {
+    QWidget* widget = nullptr;
+    switch (control->kind) {
+      case ControlKind::CommandButton: {
+        auto* button = new WrappingButton(form_.get());
+        button->SetCaption(ToQString(control->caption));
+        const ControlId id = control->id;
+        QObject::connect(button, &QPushButton::clicked, [this, id] {
+          if (!env_.ending()) events_.OnClick(id);
+        });
+        widget = button;
+        break;
+      }
+      case ControlKind::Label: {
+        auto* label = new QLabel(ToQString(control->caption), form_.get());
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        widget = label;
+        break;
+      }
+      case ControlKind::TextBox:
+        widget = new QLineEdit(ToQString(control->caption), form_.get());
+        break;
+      case ControlKind::PictureBox:
+        widget = new QWidget(form_.get());
+        break;
+    }
+    if (control->font) widget->setFont(ControlFont(*control->font));
+    // Shown as far as the control itself goes; it appears with its window.
+    widget->show();
+    if (widget->focusPolicy() != Qt::NoFocus) {
+      if (previous_focusable != nullptr) QWidget::setTabOrder(previous_focusable, widget);
+      previous_focusable = widget;
+    }
+    controls_[control->id] = std::make_unique<QtControl>(*widget, *control);
+  }
+  // Labels are drawn on the window's surface in the layouts' design: a control that overlaps
+  // one lies on top of it.
+  for (const auto& [id, control] : controls_) {
+    if (control->Layout().kind == ControlKind::Label) control->Widget().lower();
+  }
+}
+
+void QtWindow::LayOut() {
+  QScreen* screen = Screen();
+  const double dpi_x = screen->logicalDotsPerInchX();
+  const double dpi_y = screen->logicalDotsPerInchY();
+  for (const auto& [id, control] : controls_) {
+    // Edges rather than sizes are converted, so controls that meet in twips meet in pixels.
+    const TwipsRect& rect = control->Layout().rect;
+    const int left = TwipsToPixels(rect.left, dpi_x);
+    const int top = TwipsToPixels(rect.top, dpi_y);
+    const int right = TwipsToPixels(rect.left + rect.width, dpi_x);
+    const int bottom = TwipsToPixels(rect.top + rect.height, dpi_y);
+    QWidget& widget = control->Widget();
+    widget.setGeometry(left, top, right - left, bottom - top);
+    // A label wraps where it has room for a second line; otherwise one line shows the most.
+    if (auto* label = qobject_cast<QLabel*>(&widget)) {
+      label->setWordWrap(widget.height() >= 2 * widget.fontMetrics().lineSpacing());
+    }
+  }
+  form_->setFixedSize(TwipsToPixels(layout_.client_width, dpi_x),
+                      TwipsToPixels(layout_.client_height, dpi_y));
+}
+
+QWidget& QtWindow::Form() const {
+  return *form_;
+}
+
+std::u16string QtWindow::Caption() const {
+  return FromQString(form_->windowTitle());
+}
+
+bool QtWindow::Visible() const {
+  return form_->isVisible();
+}
+
+void QtWindow::SetVisible(bool visible) {
+  if (!visible) {
+    // Without a tray a hidden main window could never be brought back.
+    if (env_.hide_means_minimise && env_.hide_means_minimise()) {
+      form_->showMinimized();
+    } else {
+      form_->hide();
+    }
+    return;
+  }
+  if (!placed_ && layout_.placement == Placement::CenterScreen) {
+    const QRect area = Screen()->availableGeometry();
+    form_->move(area.center() - QPoint(form_->width() / 2, form_->height() / 2));
+  }
+  placed_ = true;
+  if (form_->isMinimized()) {
+    form_->showNormal();
+  } else {
+    form_->show();
+  }
+  form_->raise();
+  form_->activateWindow();
+}
+
+Control& QtWindow::GetControl(ControlId id) {
+  const auto found = controls_.find(id);
+  if (found == controls_.end()) throw Failure(u"沒有這個控制項");
+  return *found->second;
+}
+
+std::optional<MenuItemId> QtWindow::PopupMenu(Menu& menu) {
+  auto& qt_menu = dynamic_cast<QtMenu&>(menu);
+  // A nested event loop: timers keep ticking while the menu is open.
+  const QAction* chosen = qt_menu.Widget().exec(QCursor::pos());
+  if (chosen == nullptr || env_.ending()) return std::nullopt;
+  return qt_menu.IdOf(chosen);
+}
+
+QtWindow* QtWindow::Find(WindowHandle handle) {
+  for (QtWindow* window : Windows()) {
+    if (window->Handle() == handle) return window;
+    for (const auto& [id, control] : window->controls_) {
+      if (control->Handle() == handle) return window;
+    }
+  }
+  return nullptr;
+}
+
+bool QtWindow::DeliverTrayMessage(WindowHandle box, int message) {
+  for (const auto& [id, control] : controls_) {
+    if (control->Handle() != box || control->Layout().kind != ControlKind::PictureBox) continue;
+    if (env_.ending()) return true;
+    MouseEvent event;
+    if (control->GetScaleMode() == ScaleMode::Pixels) {
+      event.x = static_cast<float>(message);
+    } else {
+      event.x = static_cast<float>(message * env_.twips_per_pixel_x());
+    }
+    events_.OnMouseMove(id, event);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace tllink::platform::qt

@@ -1,0 +1,335 @@
+#!/usr/bin/env bash
+# End-to-end cases of the Linux build, seen from outside as a user would: X11 windows through
+# xdotool and xwininfo, the clipboard through xclip, the settings file in the private home.
+# run-case.sh sets up the X server and the home and runs one case: cases.sh CASE.
+set -u
+export LC_ALL=C.UTF-8
+
+FIND=http://files.example.com/u/12345678/
+REPLACEMENT=https://mirror.example.net/d/12345678/
+MAIN_CAPTION='Tidelock 網址轉換器'
+APP_TITLE='TideLock 網址轉換器'
+SETTINGS=$XDG_CONFIG_HOME/tllink/tllink.ini
+failures=0
+programs=()
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# The time in microseconds.
+now_us() { echo "${EPOCHREALTIME/./}"; }
+
+# Polls `$@` every 50 ms until it succeeds; false after $WAIT seconds (default 5).
+wait_until() {
+  local deadline=$(($(now_us) + ${WAIT:-5} * 1000000))
+  until "$@"; do
+    (($(now_us) < deadline)) || return 1
+    sleep 0.05
+  done
+}
+
+# True when `$@` keeps succeeding for $HOLD seconds (default 1).
+holds() {
+  local deadline=$(($(now_us) + ${HOLD:-1} * 1000000))
+  while (($(now_us) < deadline)); do
+    "$@" || return 1
+    sleep 0.1
+  done
+  "$@"
+}
+
+store_rule() {
+  mkdir -p "$(dirname "$SETTINGS")"
+  printf '[slink]\ntemp1=%s\n\n[elink]\ntemp2=%s\n\n[sup]\nvl=1\n' "$1" "$2" >"$SETTINGS"
+}
+
+start_tray() {
+  trayer --edge bottom --align right --widthtype request --height 24 --transparent false \
+    --SetDockType true >/dev/null 2>&1 &
+  wait_until panel >/dev/null || fail "the tray host did not start"
+}
+
+# Starts the program; its pid goes to $pid.
+launch() {
+  "$TLLINK" >>"$TLLINK_E2E_WORK/tllink.log" 2>&1 &
+  pid=$!
+  programs+=("$pid")
+}
+
+running() { kill -0 "$1" 2>/dev/null; }
+
+# trayer's panel window. A search can fail while some window goes away: the caller tries again.
+# (xwininfo without a window id would wait for a click, so an empty id never reaches it.)
+panel() {
+  local id
+  id=$(xdotool search --name '^panel$' 2>/dev/null | head -n 1)
+  [[ -n $id ]] && echo "$id"
+}
+
+# The tray icon windows that the program docked into trayer's panel.
+docked_icons() {
+  local id
+  id=$(panel) || { echo 0; return 1; }
+  xwininfo -tree -id "$id" | grep -c '"tllink"'
+}
+icon_docked() { [[ $(docked_icons) -ge 1 ]]; }
+
+# Screen coordinates of the docked icon's centre.
+icon_centre() {
+  local id line
+  # Retried: a search can fail while some other window goes away.
+  for _ in 1 2 3 4 5; do
+    id=$(panel) && line=$(xwininfo -tree -id "$id" | grep '"tllink"' | head -n 1) &&
+      [[ -n $line ]] && break
+    sleep 0.1
+  done
+  # "... 22x22+0+0  +1001+745": size, then absolute position.
+  awk '{ split($(NF-1), g, /[x+]/); split($NF, a, "+"); print a[2] + int(g[1] / 2), a[3] + int(g[2] / 2) }' \
+    <<<"$line"
+}
+
+# The tray menu of $pid: its shown window with room for five items (a one-line balloon is
+# about 73 px tall, the tray icon 22 px).
+menu_open() {
+  local window
+  for window in $(xdotool search --all --onlyvisible --pid "$pid" 2>/dev/null); do
+    local height
+    height=$(xwininfo -id "$window" 2>/dev/null | awk '/Height:/ { print $2 }')
+    ((${height:-0} >= 90)) && return 0
+  done
+  return 1
+}
+
+# The first shown top-level window of `pid` named exactly `name` (xdotool's own name match
+# ignores case, and the main window's caption differs from the title only in case).
+window_of() {
+  local window
+  for window in $(xdotool search --all --onlyvisible --pid "$1" 2>/dev/null); do
+    if [[ $(xdotool getwindowname "$window" 2>/dev/null) == "$2" ]]; then
+      echo "$window"
+      return 0
+    fi
+  done
+}
+shown() { [[ -n $(window_of "$1" "$2") ]]; }
+
+copy_text() { printf '%s' "$1" | timeout 2 xclip -selection clipboard -i >/dev/null 2>&1; }
+paste_text() { timeout 2 xclip -selection clipboard -o 2>/dev/null; }
+clipboard_is() { [[ $(paste_text; echo x) == "$1"x ]]; }
+
+expect_rewritten() {
+  copy_text "$1"
+  WAIT=3 wait_until clipboard_is "$2" || fail "'$1' was not rewritten to '$2' (clipboard: '$(paste_text)')"
+}
+
+expect_unchanged() {
+  copy_text "$1"
+  sleep 0.1
+  holds clipboard_is "$1" || fail "'$1' changed to '$(paste_text)'"
+}
+
+# Clicks at a spot of a window given in twips, scaled by the window's real width for
+# `width_twips` (its client width), as the program lays it out at the screen's DPI.
+click_twips() {
+  local window=$1 width_twips=$2 x_twips=$3 y_twips=$4 X Y WIDTH HEIGHT SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  xdotool mousemove $((X + (x_twips * WIDTH + width_twips / 2) / width_twips)) \
+    $((Y + (y_twips * WIDTH + width_twips / 2) / width_twips)) click 1
+}
+
+# Sends keys to a window after giving it the keyboard (there is no window manager).
+keys_to() {
+  local window=$1
+  shift
+  timeout 5 xdotool windowfocus --sync "$window" && sleep 0.1 && xdotool key --clearmodifiers "$@"
+}
+
+# Saves the screen area $2 (WxH+X+Y) as linux-$1 in $TLLINK_SCREENSHOT_DIR, when that is set.
+screenshot() {
+  [[ -n ${TLLINK_SCREENSHOT_DIR:-} ]] || return 0
+  import -window root png:- | convert - -crop "$2" +repage "$TLLINK_SCREENSHOT_DIR/linux-$1"
+}
+
+# A window's area as WxH+X+Y.
+area_of() {
+  local X Y WIDTH HEIGHT SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  echo "${WIDTH}x${HEIGHT}+$X+$Y"
+}
+
+# ---- Cases ----
+
+case_IconDocksAndMatchingCopyIsRewritten() {
+  store_rule "$FIND" "$REPLACEMENT"
+  start_tray
+  launch
+  wait_until icon_docked || fail "no tray icon docked"
+  expect_rewritten "see ${FIND}report.pdf" "see ${REPLACEMENT}report.pdf"
+  local x y
+  read -r x y <<<"$(icon_centre)"
+  sleep 0.3
+  screenshot balloon.png 220x100+$((x - 208))+$((y - 88))
+  # Every occurrence at once, and text around it in several scripts kept exactly.
+  expect_rewritten "報告 📄 ${FIND}a.zip café ${FIND}b.zip ✓" \
+    "報告 📄 ${REPLACEMENT}a.zip café ${REPLACEMENT}b.zip ✓"
+  [[ $(docked_icons) -eq 1 ]] || fail "$(docked_icons) tray icons instead of 1"
+}
+
+case_OtherTextAndImageStayByteIdentical() {
+  store_rule "$FIND" "$REPLACEMENT"
+  start_tray
+  launch
+  wait_until icon_docked || fail "no tray icon docked"
+  expect_unchanged "http://files.example.com/u/87654321/x HTTP://FILES.EXAMPLE.COM/U/12345678/x"
+  # A link first: a program that rewrote stale text would write it over the image.
+  expect_rewritten "${FIND}before" "${REPLACEMENT}before"
+  local image=$TLLINK_E2E_WORK/image.png
+  convert -size 16x12 gradient:red-blue "$image"
+  timeout 2 xclip -selection clipboard -t image/png -i "$image" >/dev/null 2>&1
+  image_unchanged() {
+    cmp -s "$image" <(timeout 2 xclip -selection clipboard -t image/png -o 2>/dev/null)
+  }
+  HOLD=2 holds image_unchanged || fail "the image changed"
+  timeout 2 xclip -selection clipboard -t TARGETS -o | grep -q UTF8_STRING &&
+    fail "text was added to the image"
+  # Still polling all along.
+  expect_rewritten "${FIND}after" "${REPLACEMENT}after"
+}
+
+case_TrayMenuStopEndsRewritingAndStartResumesIt() {
+  store_rule "$FIND" "$REPLACEMENT"
+  start_tray
+  launch
+  wait_until icon_docked || fail "no tray icon docked"
+  expect_rewritten "${FIND}1" "${REPLACEMENT}1"
+  local x y
+  read -r x y <<<"$(icon_centre)"
+
+  xdotool mousemove "$x" "$y" click 3
+  wait_until menu_open || fail "no menu after a right-click on the tray icon"
+  sleep 0.2
+  screenshot tray-menu.png 140x140+$((x - 120))+$((y - 128))
+  # 啟動 is disabled while running: the first item Down reaches is 停止.
+  xdotool key Down Return
+  WAIT=2 wait_until eval '! menu_open' || fail "the menu stayed open"
+  expect_unchanged "${FIND}2"
+
+  xdotool mousemove "$x" "$y" click 3
+  wait_until menu_open || fail "no menu after the second right-click"
+  xdotool key Down Return
+  expect_rewritten "${FIND}3" "${REPLACEMENT}3"
+}
+
+case_TrayMenuExitEndsTheProgramAndItsIcon() {
+  store_rule "$FIND" "$REPLACEMENT"
+  start_tray
+  launch
+  wait_until icon_docked || fail "no tray icon docked"
+  local x y
+  read -r x y <<<"$(icon_centre)"
+  xdotool mousemove "$x" "$y" click 3
+  wait_until menu_open || fail "no menu after a right-click on the tray icon"
+  # 啟動 is disabled: Down reaches 停止, then 離開.
+  xdotool key Down Down Return
+  if wait_until eval '! running "$pid"'; then
+    wait "$pid"
+    local status=$?
+    ((status == 0)) || fail "the program ended with status $status"
+  else
+    fail "the program did not end"
+  fi
+  WAIT=2 wait_until eval '[[ $(docked_icons) -eq 0 ]]' || fail "the tray icon stayed"
+}
+
+case_SecondLaunchSaysAlreadyRunningAndEnds() {
+  store_rule "$FIND" "$REPLACEMENT"
+  start_tray
+  launch
+  local first=$pid box
+  wait_until icon_docked || fail "no tray icon docked"
+  launch
+  local second=$pid
+  box_shown() { box=$(window_of "$second" "$APP_TITLE"); [[ -n $box ]]; }
+  wait_until box_shown || fail "the second instance showed no message box"
+  keys_to "$box" ctrl+c
+  WAIT=2 wait_until clipboard_is "程式以正在運行中囉~" ||
+    fail "the message is '$(paste_text)'"
+  running "$second" || fail "the second instance ended before its message was dismissed"
+  keys_to "$box" Return
+  if wait_until eval '! running "$second"'; then
+    wait "$second"
+    local status=$?
+    ((status == 0)) || fail "the second instance ended with status $status"
+  else
+    fail "the second instance did not end"
+  fi
+  running "$first" || fail "the first instance ended"
+  [[ $(docked_icons) -eq 1 ]] || fail "$(docked_icons) tray icons instead of 1"
+  expect_rewritten "${FIND}still" "${REPLACEMENT}still"
+}
+
+case_FirstRunConfiguresAndTheSavedRuleRewrites() {
+  start_tray
+  launch
+  local main dialog
+  main_shown() { main=$(window_of "$pid" "$MAIN_CAPTION"); [[ -n $main ]]; }
+  wait_until main_shown || fail "the configure-first window is not shown"
+  sleep 0.2
+  screenshot main-window-first-run.png "$(area_of "$main")"
+  wait_until icon_docked || fail "no tray icon docked"
+  expect_unchanged "${FIND}not-yet"
+
+  click_twips "$main" 1920 967 1027  # 環境設定
+  dialog_shown() { dialog=$(window_of "$pid" "環境設定"); [[ -n $dialog ]]; }
+  wait_until dialog_shown || fail "the settings dialog did not open"
+  WAIT=2 wait_until eval '! shown "$pid" "$MAIN_CAPTION"' || fail "the main window stayed shown"
+  sleep 0.2
+  screenshot settings-dialog-first-run.png "$(area_of "$dialog")"
+  click_twips "$dialog" 4095 1387 307  # 原始網址
+  xdotool key ctrl+a && xdotool type --delay 5 "$FIND"
+  click_twips "$dialog" 4095 1387 787  # 取代成
+  xdotool key ctrl+a && xdotool type --delay 5 "$REPLACEMENT"
+  click_twips "$dialog" 4095 3487 367  # 設定
+
+  WAIT=2 wait_until eval '! shown "$pid" "環境設定"' || fail "the dialog stayed open"
+  grep -qxF "temp1=$FIND" "$SETTINGS" && grep -qxF "temp2=$REPLACEMENT" "$SETTINGS" &&
+    grep -qxF "vl=1" "$SETTINGS" || fail "settings file: $(cat "$SETTINGS" 2>&1)"
+  expect_rewritten "${FIND}now" "${REPLACEMENT}now"
+}
+
+case_WithoutTrayTheMainWindowIsShownAndSaysSo() {
+  store_rule "$FIND" "$REPLACEMENT"
+  launch
+  local box
+  box_shown() { box=$(window_of "$pid" "$APP_TITLE"); [[ -n $box ]]; }
+  wait_until box_shown || fail "no message box without a tray"
+  shown "$pid" "$MAIN_CAPTION" || fail "the main window is not shown"
+  keys_to "$box" ctrl+c
+  WAIT=2 wait_until eval 'paste_text | grep -q 系統匣' || fail "the message is '$(paste_text)'"
+  keys_to "$box" Return
+  expect_rewritten "${FIND}x" "${REPLACEMENT}x"
+}
+
+# ---- Run ----
+name=${1:?usage: cases.sh CASE}
+if ! declare -F "case_$name" >/dev/null; then
+  echo "cases.sh: no case $name" >&2
+  exit 2
+fi
+"case_$name"
+for program in "${programs[@]}"; do
+  if running "$program"; then
+    kill "$program" 2>/dev/null
+    # A program that ignores SIGTERM fails the case instead of hanging it.
+    WAIT=5 wait_until eval '! running "$program"' || { fail "tllink did not end on SIGTERM"; kill -9 "$program"; }
+  fi
+done
+if ((failures)); then
+  echo "--- tllink output:" >&2
+  cat "$TLLINK_E2E_WORK/tllink.log" >&2 2>/dev/null
+  echo "$name: $failures failure(s)" >&2
+  exit 1
+fi
+echo "$name: passed"
