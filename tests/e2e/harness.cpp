@@ -22,13 +22,6 @@ std::string GetEnv(const char* name) {
   return value ? std::string(value) : std::string();
 }
 
-// Wine maps the Unix root to drive Z:.
-std::wstring WindowsPath(std::string_view unix_path) {
-  std::wstring path = L"Z:" + Wide(unix_path);
-  std::replace(path.begin(), path.end(), L'/', L'\\');
-  return path;
-}
-
 std::optional<std::string> ReadWholeFile(const std::wstring& path) {
   std::ifstream file(std::filesystem::path(path), std::ios::binary);
   if (!file) return std::nullopt;
@@ -45,6 +38,12 @@ bool FileExists(const std::wstring& path) {
 constexpr UINT kAnswerMs = 2000;
 
 }  // namespace
+
+std::wstring WindowsPath(std::string_view unix_path) {
+  std::wstring path = L"Z:" + Wide(unix_path);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return path;
+}
 
 // ---- Text ----
 
@@ -407,14 +406,16 @@ bool Program::Launch() {
     ADD_FAILURE() << "TLLINK_EXE is not set";
     return false;
   }
-  const std::wstring path = WindowsPath(exe);
-  std::wstring command_line = L"\"" + path + L"\"";
+  return LaunchCommandLine(L"\"" + WindowsPath(exe) + L"\"");
+}
+
+bool Program::LaunchCommandLine(std::wstring command_line) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &info)) {
-    ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();
+  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info)) {
+    ADD_FAILURE() << "cannot start " << Utf8(command_line) << ": error " << GetLastError();
     return false;
   }
   CloseHandle(info.hThread);

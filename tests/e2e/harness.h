@@ -28,6 +28,8 @@ inline constexpr std::wstring_view kDialogCaption = L"環境設定";
 // ---- Text ----
 std::string Utf8(std::wstring_view text);
 std::wstring Wide(std::string_view utf8);
+// The Windows path of a Unix file (Wine maps the Unix root to drive Z:).
+std::wstring WindowsPath(std::string_view unix_path);
 
 // ---- Waiting ----
 // Every wait pumps this thread's messages: a program that opens the clipboard or broadcasts
@@ -112,6 +114,8 @@ class Program {
 
   // Starts tllink.exe; false (with a test failure) when it cannot be started.
   bool Launch();
+  // Starts a program the way Windows runs a command line (a Run entry, a shortcut).
+  bool LaunchCommandLine(std::wstring command_line);
   DWORD Id() const { return process_id_; }
   bool Running() const;
   bool WaitForExit(Ms timeout) const;

@@ -3,8 +3,10 @@
 # X server and prefix, the same way the end-to-end cases run:
 #   docs/main-window-first-run.png  docs/settings-dialog-first-run.png
 #   docs/settings-dialog-with-rule.png  docs/tray-menu.png  docs/balloon.png
+#   docs/installer-options.png
 #
-#   tests/e2e/screenshots.sh [BUILD_DIR]     (default build/windows; build it first)
+#   tests/e2e/screenshots.sh [BUILD_DIR]     (default build/windows; build it and, for the
+#                                             installer, cpack --preset windows first)
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/../.." && pwd)
@@ -13,11 +15,13 @@ driver=$build/tests/e2e/tllink_e2e_driver.exe
 exe=$build/platform/win32/tllink.exe
 template=$build/tests/e2e/wine-prefix-template
 out=${TLLINK_SCREENSHOT_DIR:-$repo/docs}
+setup=$(ls "$build"/tllink-*-win64-setup.exe 2>/dev/null | tail -n 1)
 mkdir -p "$out"
 
 status=0
-for shot in MainWindowFirstRun SettingsDialogFirstRun SettingsDialogWithRule TrayMenu Balloon; do
-  if ! TLLINK_SCREENSHOT_DIR=$out bash "$here/run-case.sh" "$driver" "$exe" "$template" \
+for shot in MainWindowFirstRun SettingsDialogFirstRun SettingsDialogWithRule TrayMenu Balloon \
+  InstallerOptions; do
+  if ! TLLINK_SCREENSHOT_DIR=$out TLLINK_SETUP=$setup bash "$here/run-case.sh" "$driver" "$exe" "$template" \
     --gtest_filter="Screenshots.$shot" --gtest_brief=1; then
     echo "screenshots.sh: $shot failed" >&2
     status=1

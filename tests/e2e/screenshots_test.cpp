@@ -2,6 +2,7 @@
 // cases. screenshots.sh runs them with TLLINK_SCREENSHOT_DIR set; without it they are skipped.
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "tests/e2e/fixture.h"
 
@@ -113,6 +114,23 @@ TEST_F(Screenshots, Balloon) {
   EXPECT_TRUE(Screenshot(Around(WindowArea(tray), WindowArea(balloon), 8), "balloon.png"));
   EXPECT_TRUE(program.Running());
 }
+
+// The installer's first page, where the user picks the options (TLLINK_SETUP: the installer).
+TEST_F(Screenshots, InstallerOptions) {
+  const char* setup = std::getenv("TLLINK_SETUP");
+  if (setup == nullptr || *setup == '\0') GTEST_SKIP() << "TLLINK_SETUP is not set";
+  Program installer;
+  ASSERT_TRUE(installer.LaunchCommandLine(L"\"" + WindowsPath(setup) + L"\""));
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        window = FindTopLevelOfClass(installer.Id(), L"#32770");
+        return Shown(window);
+      },
+      10s));
+  PumpFor(500ms);
+  EXPECT_TRUE(Screenshot(WindowArea(window), "installer-options.png"));
+}  // the installer is ended with its Program
 
 }  // namespace
 }  // namespace tllink::e2e

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Draws the program icon (a teal tile with a chain link and an amber "convert" badge) and packs
-# every size Windows asks for into tllink.ico. Needs ImageMagick 6 (convert).
+# every size Windows asks for into tllink.ico. Needs ImageMagick 6 (convert) and python3.
 # Usage: make_icon.sh [output.ico]   (default: tllink.ico beside this script)
 set -eu
 
@@ -71,7 +71,38 @@ for size in 24 16; do
   convert "$work/small.png" -resize ${size}x${size} -depth 8 "$work/icon-$size.png"
 done
 
-# Largest first; the 256 px image is stored as PNG, the others as bitmaps with alpha.
-convert "$work/icon-256.png" "$work/icon-128.png" "$work/icon-64.png" "$work/icon-48.png" \
-  "$work/icon-32.png" "$work/icon-24.png" "$work/icon-16.png" "$out"
+# Windows reads PNG-compressed images in icons at every size: the large ones are stored as PNG,
+# which keeps the program file small. The three smallest stay bitmaps with alpha, the form every
+# reader of icons knows. The PNGs carry no time stamps, so the icon is the same on every run.
+for size in 256 128 64 48; do
+  convert "$work/icon-$size.png" -strip -define png:compression-level=9 \
+    -define png:exclude-chunks=date,time "PNG32:$work/entry-$size.png"
+done
+convert "$work/icon-32.png" "$work/icon-24.png" "$work/icon-16.png" "$work/small.ico"
+
+# Largest first: the icon directory, then the images.
+python3 - "$work" "$out" <<'PACK'
+import struct, sys
+from pathlib import Path
+
+work, out = Path(sys.argv[1]), Path(sys.argv[2])
+images = []  # (width, colour count, bits per pixel, bytes)
+for size in (256, 128, 64, 48):
+    images.append((size, 0, 32, (work / f"entry-{size}.png").read_bytes()))
+small = (work / "small.ico").read_bytes()
+_, _, count = struct.unpack_from("<HHH", small, 0)
+for i in range(count):
+    width, _, colours, _, _, bits, length, offset = struct.unpack_from("<BBBBHHII", small, 6 + 16 * i)
+    images.append((width, colours, bits, small[offset:offset + length]))
+
+header = struct.pack("<HHH", 0, 1, len(images))
+offset = len(header) + 16 * len(images)
+directory, data = b"", b""
+for width, colours, bits, image in images:
+    side = width % 256  # 0 stands for 256
+    directory += struct.pack("<BBBBHHII", side, side, colours, 0, 1, bits, len(image), offset)
+    data += image
+    offset += len(image)
+out.write_bytes(header + directory + data)
+PACK
 echo "wrote $out"

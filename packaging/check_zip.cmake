@@ -1,0 +1,41 @@
+# The portable zip holds exactly the program, the user guide and the license, in one folder; the
+# program is the small single file that is released, and the guide carries its images inside.
+#   cmake -DZIP=tllink-<version>-win64.zip -DTOP=tllink-<version>-win64 -DGUIDE=<guide name> -P check_zip.cmake
+
+if(NOT EXISTS ${ZIP})
+  message(FATAL_ERROR "${ZIP} does not exist: make the packages first (cpack --preset windows)")
+endif()
+set(unpacked ${CMAKE_CURRENT_BINARY_DIR}/zip-contents)
+file(REMOVE_RECURSE ${unpacked})
+file(ARCHIVE_EXTRACT INPUT ${ZIP} DESTINATION ${unpacked})
+
+file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE ${unpacked} ${unpacked}/*)
+list(SORT found)
+set(expected ${TOP}/LICENSE.txt ${TOP}/tllink.exe ${TOP}/${GUIDE})
+list(SORT expected)
+if(NOT found STREQUAL expected)
+  message(FATAL_ERROR "the zip holds [${found}], expected [${expected}]")
+endif()
+
+file(SIZE ${unpacked}/${TOP}/tllink.exe exe_size)
+if(exe_size GREATER 307200)
+  message(FATAL_ERROR "tllink.exe is ${exe_size} bytes, more than 300 KB")
+endif()
+file(READ ${unpacked}/${TOP}/tllink.exe head LIMIT 2 HEX)
+if(NOT head STREQUAL "4d5a")
+  message(FATAL_ERROR "tllink.exe is not a Windows program")
+endif()
+
+file(READ ${unpacked}/${TOP}/${GUIDE} guide)
+string(REGEX MATCHALL "<img src=\"[^\"]*\"" images "${guide}")
+string(REGEX MATCHALL "<img src=\"data:image/png;base64,[^\"]+\"" embedded "${guide}")
+list(LENGTH images image_count)
+list(LENGTH embedded embedded_count)
+if(image_count EQUAL 0 OR NOT image_count EQUAL embedded_count)
+  message(FATAL_ERROR "the guide shows ${image_count} images, ${embedded_count} of them inside it")
+endif()
+file(READ ${unpacked}/${TOP}/LICENSE.txt license)
+if(NOT license MATCHES "MIT License")
+  message(FATAL_ERROR "LICENSE.txt is not the project's license")
+endif()
+message(STATUS "${ZIP}: ${found}; tllink.exe ${exe_size} bytes")
