@@ -200,18 +200,24 @@ bool SetText(HWND edit, std::wstring_view text) {
          result == TRUE;
 }
 
-HWND OpenMenuWindow() {
-  HWND found = nullptr;
+HWND FindShownTopLevel(const std::function<bool(HWND)>& matches) {
+  struct Search {
+    const std::function<bool(HWND)>& matches;
+    HWND found;
+  } search{matches, nullptr};
   EnumWindows(
       [](HWND window, LPARAM context) -> BOOL {
-        if (IsWindowVisible(window) && ClassName(window) == L"#32768") {
-          *reinterpret_cast<HWND*>(context) = window;
-          return FALSE;
-        }
-        return TRUE;
+        auto& s = *reinterpret_cast<Search*>(context);
+        if (!IsWindowVisible(window) || !s.matches(window)) return TRUE;
+        s.found = window;
+        return FALSE;
       },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND OpenMenuWindow() {
+  return FindShownTopLevel([](HWND window) { return ClassName(window) == L"#32768"; });
 }
 
 void PressKey(HWND window, WPARAM virtual_key) {
@@ -304,22 +310,10 @@ std::size_t TrayIconCount() {
 }
 
 HWND FindBalloon(std::wstring_view text) {
-  struct Search {
-    std::wstring_view text;
-    HWND found;
-  } search{text, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(context);
-        if (IsWindowVisible(window) && ClassName(window) == L"tooltips_class32" &&
-            WindowText(window).find(s.text) != std::wstring::npos) {
-          s.found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindShownTopLevel([text](HWND window) {
+    return ClassName(window) == L"tooltips_class32" &&
+           WindowText(window).find(text) != std::wstring::npos;
+  });
 }
 
 // ---- Settings store ----

@@ -55,6 +55,8 @@ HWND FindChildOfClass(HWND parent, std::wstring_view class_name, std::wstring_vi
 bool Shown(HWND window);
 bool Click(HWND button);  // BM_CLICK, answered within a time limit
 bool SetText(HWND edit, std::wstring_view text);
+// The first shown top-level window of any process that `matches`, or nullptr.
+HWND FindShownTopLevel(const std::function<bool(HWND)>& matches);
 // The visible pop-up menu of any process (class #32768), or nullptr.
 HWND OpenMenuWindow();
 // Posts one key press to a window, as the menu loop reads it.

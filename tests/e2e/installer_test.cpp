@@ -129,38 +129,17 @@ std::wstring ShortcutTarget(const std::wstring& link) {
 // A shown dialog window of any process whose caption starts with `caption` (the installer's
 // pages add a subcaption to it).
 HWND FindDialog(std::wstring_view caption) {
-  struct Search {
-    std::wstring_view caption;
-    HWND found;
-  } search{caption, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(context);
-        if (IsWindowVisible(window) && ClassName(window) == L"#32770" &&
-            WindowText(window).starts_with(s.caption) && GetDlgItem(window, IDYES) == nullptr) {
-          s.found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindShownTopLevel([caption](HWND window) {
+    return ClassName(window) == L"#32770" && WindowText(window).starts_with(caption) &&
+           GetDlgItem(window, IDYES) == nullptr;
+  });
 }
 
 // A message box of any process with a 是 button (the uninstaller's question).
 HWND FindQuestion() {
-  HWND found = nullptr;
-  EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
-        if (IsWindowVisible(window) && ClassName(window) == L"#32770" &&
-            GetDlgItem(window, IDYES) != nullptr) {
-          *reinterpret_cast<HWND*>(context) = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
+  return FindShownTopLevel([](HWND window) {
+    return ClassName(window) == L"#32770" && GetDlgItem(window, IDYES) != nullptr;
+  });
 }
 
 class Installer : public E2eTest {
