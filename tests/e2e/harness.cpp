@@ -418,6 +418,12 @@ bool Program::LaunchCommandLine(std::wstring command_line) {
   return true;
 }
 
+std::optional<DWORD> Program::ExitCode() const {
+  DWORD code = 0;
+  if (!process_ || Running() || !GetExitCodeProcess(process_.get(), &code)) return std::nullopt;
+  return code;
+}
+
 bool Program::Running() const {
   return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }

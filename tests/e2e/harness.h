@@ -121,6 +121,8 @@ class Program {
   DWORD Id() const { return process_id_; }
   bool Running() const;
   bool WaitForExit(Ms timeout) const;
+  // The exit code of a process that has ended; nothing while it runs.
+  std::optional<DWORD> ExitCode() const;
   // Until the program waits for input with nothing left to do (its start-up has run).
   bool WaitForIdle(Ms timeout) const;
 

@@ -71,24 +71,13 @@ std::wstring KnownFolder(REFKNOWNFOLDERID id) {
 
 // Runs a command line as Windows would and waits for it to end; its exit code, or nullopt.
 std::optional<DWORD> RunAndWait(std::wstring command_line, Ms timeout) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info)) {
-    ADD_FAILURE() << "cannot start " << Utf8(command_line) << ": error " << GetLastError();
-    return std::nullopt;
-  }
-  const UniqueKernelHandle process(info.hProcess);
-  const UniqueKernelHandle thread(info.hThread);
-  if (!WaitUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, timeout)) {
+  Program program;  // ends the process if it is still running when this returns
+  if (!program.LaunchCommandLine(command_line)) return std::nullopt;
+  if (!program.WaitForExit(timeout)) {
     ADD_FAILURE() << Utf8(command_line) << " still runs after " << timeout.count() << " ms";
-    TerminateProcess(process.get(), 1);
     return std::nullopt;
   }
-  DWORD exit_code = 0;
-  GetExitCodeProcess(process.get(), &exit_code);
-  return exit_code;
+  return program.ExitCode();
 }
 
 bool ProcessRuns(std::wstring_view image_name) {

@@ -60,6 +60,15 @@ launch() {
 
 running() { kill -0 "$1" 2>/dev/null; }
 
+# ends_with_success PID WHAT: the process ends by itself, with status 0.
+ends_with_success() {
+  local pid=$1 what=$2 status
+  wait_until eval '! running "$pid"' || { fail "$what did not end"; return; }
+  wait "$pid"
+  status=$?
+  ((status == 0)) || fail "$what ended with status $status"
+}
+
 # trayer's panel window. A search can fail while some window goes away: the caller tries again.
 # (xwininfo without a window id would wait for a click, so an empty id never reaches it.)
 panel() {
@@ -233,13 +242,7 @@ case_TrayMenuExitEndsTheProgramAndItsIcon() {
   wait_until menu_open || fail "no menu after a right-click on the tray icon"
   # 啟動 is disabled: Down reaches 停止, then 離開.
   xdotool key Down Down Return
-  if wait_until eval '! running "$pid"'; then
-    wait "$pid"
-    local status=$?
-    ((status == 0)) || fail "the program ended with status $status"
-  else
-    fail "the program did not end"
-  fi
+  ends_with_success "$pid" "the program"
   WAIT=2 wait_until eval '[[ $(docked_icons) -eq 0 ]]' || fail "the tray icon stayed"
 }
 
@@ -258,13 +261,7 @@ case_SecondLaunchSaysAlreadyRunningAndEnds() {
     fail "the message is '$(paste_text)'"
   running "$second" || fail "the second instance ended before its message was dismissed"
   keys_to "$box" Return
-  if wait_until eval '! running "$second"'; then
-    wait "$second"
-    local status=$?
-    ((status == 0)) || fail "the second instance ended with status $status"
-  else
-    fail "the second instance did not end"
-  fi
+  ends_with_success "$second" "the second instance"
   running "$first" || fail "the first instance ended"
   [[ $(docked_icons) -eq 1 ]] || fail "$(docked_icons) tray icons instead of 1"
   expect_rewritten "${FIND}still" "${REPLACEMENT}still"
