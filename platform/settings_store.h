@@ -16,6 +16,9 @@ class SettingsStore {
                                             std::u16string_view key) = 0;
   virtual void Save(std::u16string_view app, std::u16string_view section, std::u16string_view key,
                     std::u16string_view value) = 0;
+  // Deletes one value; a value that does not exist is already deleted.
+  virtual void Delete(std::u16string_view app, std::u16string_view section,
+                      std::u16string_view key) = 0;
   // Deletes the application's whole entry; an entry that does not exist is already deleted.
   virtual void DeleteApp(std::u16string_view app) = 0;
 };

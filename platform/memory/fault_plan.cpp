@@ -5,7 +5,10 @@
 namespace tllink::platform::memory {
 
 void FaultPlan::CheckCall(std::string_view operation) const {
-  if (failing_.contains(operation)) {
+  const auto countdown = countdowns_.find(operation);
+  const bool fails_now = countdown != countdowns_.end() && --countdown->second == 0;
+  if (fails_now) countdowns_.erase(countdown);
+  if (fails_now || failing_.contains(operation)) {
     std::u16string what(u"模擬失敗：");
     for (char c : operation) what.push_back(static_cast<char16_t>(c));
     throw Failure(what);

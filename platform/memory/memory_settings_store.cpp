@@ -22,6 +22,12 @@ void MemorySettingsStore::Save(std::u16string_view app, std::u16string_view sect
   writes_.push_back(Write{std::move(address), std::u16string(value)});
 }
 
+void MemorySettingsStore::Delete(std::u16string_view app, std::u16string_view section,
+                                 std::u16string_view key) {
+  faults_.CheckCall("SettingsStore::Delete");
+  values_.erase(Address{app, section, key});
+}
+
 void MemorySettingsStore::DeleteApp(std::u16string_view app) {
   faults_.CheckCall("SettingsStore::DeleteApp");
   std::erase_if(values_, [app](const auto& entry) { return std::get<0>(entry.first) == app; });

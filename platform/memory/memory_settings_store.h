@@ -25,6 +25,8 @@ class MemorySettingsStore final : public SettingsStore {
                                     std::u16string_view key) override;
   void Save(std::u16string_view app, std::u16string_view section, std::u16string_view key,
             std::u16string_view value) override;
+  void Delete(std::u16string_view app, std::u16string_view section,
+              std::u16string_view key) override;
   void DeleteApp(std::u16string_view app) override;
 
   // Puts a value there as an earlier run (or the user editing the store) would have.

@@ -45,6 +45,14 @@ void QtSettingsStore::Save(std::u16string_view app, std::u16string_view section,
   if (settings->status() != QSettings::NoError) throw Failure(u"無法儲存設定");
 }
 
+void QtSettingsStore::Delete(std::u16string_view app, std::u16string_view section,
+                             std::u16string_view key) {
+  const auto settings = Open(app);
+  settings->remove(KeyPath(section, key));
+  settings->sync();
+  if (settings->status() != QSettings::NoError) throw Failure(u"無法儲存設定");
+}
+
 void QtSettingsStore::DeleteApp(std::u16string_view app) {
   const auto settings = Open(app);
   const QString path = settings->fileName();

@@ -13,6 +13,8 @@ class QtSettingsStore final : public SettingsStore {
                                     std::u16string_view key) override;
   void Save(std::u16string_view app, std::u16string_view section, std::u16string_view key,
             std::u16string_view value) override;
+  void Delete(std::u16string_view app, std::u16string_view section,
+              std::u16string_view key) override;
   void DeleteApp(std::u16string_view app) override;
 };
 

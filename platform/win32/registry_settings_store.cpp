@@ -72,6 +72,13 @@ void RegistrySettingsStore::Save(std::u16string_view app, std::u16string_view se
   }
 }
 
+void RegistrySettingsStore::Delete(std::u16string_view app, std::u16string_view section,
+                                   std::u16string_view key) {
+  const LSTATUS status =
+      RegDeleteKeyValueW(HKEY_CURRENT_USER, KeyPath(app, section).c_str(), WideString(key).c_str());
+  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) throw Failure(u"無法儲存設定");
+}
+
 void RegistrySettingsStore::DeleteApp(std::u16string_view app) {
   const std::wstring path = KeyPath(app);
   // The tree call empties the entry; the key call removes the entry itself where the tree call

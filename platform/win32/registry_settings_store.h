@@ -12,6 +12,8 @@ class RegistrySettingsStore final : public SettingsStore {
                                     std::u16string_view key) override;
   void Save(std::u16string_view app, std::u16string_view section, std::u16string_view key,
             std::u16string_view value) override;
+  void Delete(std::u16string_view app, std::u16string_view section,
+              std::u16string_view key) override;
   void DeleteApp(std::u16string_view app) override;
 };
 

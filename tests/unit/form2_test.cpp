@@ -126,6 +126,26 @@ TEST_F(Settings, FailedSaveIsReportedAndChangesNothing) {
   EXPECT_EQ(form2().sup, u"2");
 }
 
+TEST_F(Settings, SaveThatFailsPartWayLeavesTheStoredRuleAsItWas) {
+  StoreRule(u"a", u"b", u"2");
+  Start();
+  ChooseFromTrayMenu(Form1::kSetting);
+  form2().TS().SetText(u"http://h/u/1/");
+  const auto stored = toolkit.Settings().Values();
+  for (int failing_write = 1; failing_write <= 3; ++failing_write) {
+    toolkit.faults.FailOnce("SettingsStore::Save", failing_write);
+    Click2(Form2::kCommand1);
+    EXPECT_EQ(toolkit.Settings().Values(), stored) << "write " << failing_write << " failed";
+  }
+  EXPECT_EQ(toolkit.messages.size(), 3u);
+
+  // Where nothing was stored, nothing is left behind.
+  toolkit.Settings().DeleteApp(u"tllink");
+  toolkit.faults.FailOnce("SettingsStore::Save", 3);
+  Click2(Form2::kCommand1);
+  EXPECT_THAT(toolkit.Settings().Values(), IsEmpty());
+}
+
 TEST_F(Settings, RemoveDeletesTheRuleStopsAndDisablesTheMenuStart) {
   StoreRule(u"http://h/u/1/", u"http://d/1/");
   Start();
