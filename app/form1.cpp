@@ -59,7 +59,9 @@ void Form1::Load() {
   timer2_ = toolkit_.CreateTimer(*window_, kTimer2IntervalMs, [this] { RunTimer2(); });
   clipboard_settle_ =
       toolkit_.CreateTimer(*window_, kClipboardSettleMs, [this] { OnClipboardSettled(); });
-  clipboard_watch_ = toolkit_.WatchClipboard(*window_, [this] { OnClipboardChange(); });
+  clipboard_watch_ = toolkit_.WatchClipboard(
+      *window_, platform::ClipboardEvents{[this] { OnClipboardChange(); },
+                                          [this] { OnClipboardDelivered(); }});
   mnu_shell_ = toolkit_.CreatePopupMenu(MenuLayout());
 
   // A load that fails is a failed start: the caller reports it and ends the program, rather

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "platform/toolkit.h"
@@ -90,9 +89,14 @@ class Form1 final : public platform::WindowEvents {
   // A change of the clipboard runs the tick at once, not at the next period.
   void OnClipboardChange() noexcept;
   void OnClipboardSettled() noexcept;
-  // The tick's write of convertedText over clipText, and its announcement.
-  void WriteConvertedText(std::uint32_t expected_sequence);
-  void RememberCheck(std::uint32_t sequence);
+  // So does a read or write of the clipboard that has its result.
+  void OnClipboardDelivered() noexcept;
+  // The steps of the tick, one for each thing it waits for.
+  void ReadClipboardText();
+  void ConvertText(std::uint32_t copy);
+  void WriteConvertedText();
+  // Nothing more to do until the clipboard moves on from `copy` or the rule changes.
+  void AwaitChangeFrom(std::uint32_t copy);
 
   platform::Toolkit& toolkit_;
   Module1& module1_;
@@ -109,22 +113,31 @@ class Form1 final : public platform::WindowEvents {
   // Rewrite tick state.
   std::u16string clipText;
   std::u16string convertedText;
-  // Whether the program's last write left its own rewrite on the clipboard, rather than the
-  // user's text put back after the write failed.
-  bool left_own_rewrite_ = false;
-  int failed_writes_ = 0;  // in a row, for the same copy
-  // A text at least this long is written on the tick after the one that read it.
-  static constexpr std::size_t kLargeTextUnits = std::size_t{1} << 20;
-  // The sequence number of the text whose rewrite waits for the next tick.
-  std::optional<std::uint32_t> pending_write_;
-  // What the last tick that looked at the clipboard saw: its sequence number and the rule it
-  // applied. The clipboard is opened again only when one of them changes.
-  struct LastCheck {
-    std::uint32_t sequence = 0;
+  // What the tick waits for, and for which copy. Each tick acts on it and moves it on.
+  enum class Awaiting {
+    kText,    // the clipboard's text: read it (again)
+    kChange,  // a change of the clipboard from `copy`, or of the rule from `rule`
+    kWrite,   // convertedText to be on the clipboard in place of copy `copy`
+  };
+  struct Rule {
     std::u16string find_text;
     std::u16string replacement;
+    friend bool operator==(const Rule&, const Rule&) = default;
   };
-  std::optional<LastCheck> last_check_;
+  struct TickState {
+    Awaiting awaiting = Awaiting::kText;
+    std::uint32_t copy = 0;  // a clipboard sequence number
+    Rule rule;               // kChange: the rule the copy was looked at with
+  };
+  TickState tick_;
+  // Writes of convertedText over clipText that failed, in a row: a copy whose writes keep
+  // failing is left alone.
+  int failed_writes_ = 0;
+  // The text this program last put on the clipboard. It is never converted again, whoever
+  // puts it there next (a clipboard manager or a remote-desktop bridge may copy it back).
+  std::u16string written_text_;
+  // A text at least this long is written on the tick after the one that read it.
+  static constexpr std::size_t kLargeTextUnits = std::size_t{1} << 20;
 };
 
 }  // namespace tllink

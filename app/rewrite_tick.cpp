@@ -58,101 +58,114 @@ void Form1::OnClipboardSettled() noexcept {
   if (Timer2().Enabled()) RunTimer2();
 }
 
+void Form1::OnClipboardDelivered() noexcept {
+  // A result is no burst of changes: the tick takes it at once.
+  if (Timer2().Enabled()) RunTimer2();
+}
+
 void Form1::Timer2_Timer() {
   if (ST == 0) ShowBalloon(u"以啟動...");
   ST = 1;
 
-  if (pending_write_) {
-    WriteConvertedText(*std::exchange(pending_write_, std::nullopt));
-    return;
+  switch (tick_.awaiting) {
+    case Awaiting::kChange: {
+      // Idle ticks cost one sequence query: the clipboard is left alone unless it or the rule
+      // changed.
+      const Rule rule{form2_.temp1, form2_.temp2};
+      if (toolkit_.GetClipboard().SequenceNumber() == tick_.copy && rule == tick_.rule) return;
+      ReadClipboardText();
+      return;
+    }
+    case Awaiting::kText:
+      ReadClipboardText();
+      return;
+    case Awaiting::kWrite:
+      WriteConvertedText();
+      return;
   }
+}
 
+void Form1::ReadClipboardText() {
   using Clipboard = platform::Clipboard;
   Clipboard& clipboard = toolkit_.GetClipboard();
-  const std::u16string& find_text = form2_.temp1;
-  const std::u16string& replacement = form2_.temp2;
-
-  // Idle ticks cost one sequence query: the clipboard is left alone unless it or the rule changed.
-  const std::uint32_t sequence = clipboard.SequenceNumber();
-  if (last_check_ && last_check_->sequence == sequence && last_check_->find_text == find_text &&
-      last_check_->replacement == replacement) {
-    return;
-  }
-
-  if (!clipboard.HasText()) {
-    RememberCheck(sequence);
-    return;
-  }
+  tick_.awaiting = Awaiting::kText;  // until the read has an answer
   Clipboard::ReadResult read = clipboard.ReadText();
   switch (read.status) {
     case Clipboard::ReadStatus::Ok:
       break;
-    case Clipboard::ReadStatus::NoText:
-    case Clipboard::ReadStatus::Excluded:
-      RememberCheck(read.sequence);
-      return;
+    case Clipboard::ReadStatus::Pending:  // its delivery runs the tick again
     case Clipboard::ReadStatus::Busy:
     case Clipboard::ReadStatus::Failed:
-      return;  // the next tick tries again
+      return;  // the next tick reads again
+    case Clipboard::ReadStatus::NoText:
+    case Clipboard::ReadStatus::Excluded:
+      AwaitChangeFrom(read.sequence);
+      return;
   }
-  RememberCheck(read.sequence);
-  // Owning the clipboard is not enough: after a failed write the program owns the user's text,
-  // put back as it was, and that text still waits to be rewritten.
-  if (read.owned_by_us && left_own_rewrite_) return;
-  if (!read.owned_by_us) failed_writes_ = 0;  // a new copy by another program
+  // A text that arrives late may have been copied over meanwhile: the newer copy is read instead.
+  if (read.sequence != clipboard.SequenceNumber()) return;
+  AwaitChangeFrom(read.sequence);
+  // The program's own text, put back by whoever: converting it again would convert it twice.
+  if (read.text == written_text_) return;
+  if (read.text != clipText) failed_writes_ = 0;  // another copy
   clipText = std::move(read.text);
+  if (failed_writes_ >= kWriteTries) return;  // given up until the next copy
+  ConvertText(read.sequence);
+}
 
+void Form1::ConvertText(std::uint32_t copy) {
+  const std::u16string& find_text = form2_.temp1;
   if (clipText.empty() || clipText.find(find_text) == std::u16string::npos) return;
-
   std::u16string rewritten;
   try {
-    rewritten = ReplaceAll(clipText, find_text, replacement);
+    rewritten = ReplaceAll(clipText, find_text, form2_.temp2);
   } catch (const std::bad_alloc&) {
     return;  // the user's text stays as it is
   }
   if (rewritten == clipText) return;
   convertedText = std::move(rewritten);
 
+  tick_.awaiting = Awaiting::kWrite;
+  tick_.copy = copy;
   // Reading and rewriting a text this large keeps the GUI thread busy for a while (seconds,
   // under Wine): the write waits for the next tick, and the window answers in between.
-  if (clipText.size() >= kLargeTextUnits) {
-    pending_write_ = read.sequence;
-    return;
-  }
-  WriteConvertedText(read.sequence);
+  if (clipText.size() >= kLargeTextUnits) return;
+  WriteConvertedText();
 }
 
-void Form1::WriteConvertedText(std::uint32_t expected_sequence) {
+void Form1::WriteConvertedText() {
   using Clipboard = platform::Clipboard;
   Clipboard& clipboard = toolkit_.GetClipboard();
-  const Clipboard::WriteResult written =
-      clipboard.ReplaceText(clipText, expected_sequence, convertedText);
+  const Clipboard::WriteResult written = clipboard.ReplaceText(clipText, tick_.copy, convertedText);
   switch (written.status) {
     case Clipboard::WriteStatus::Ok:
-      left_own_rewrite_ = true;
       failed_writes_ = 0;
-      RememberCheck(written.sequence);
+      written_text_ = convertedText;
+      AwaitChangeFrom(written.sequence);
       // Announced once the rewritten text is there, never for a write that did not happen.
       ShowBalloon(u"以轉換...");
-      break;
-    case Clipboard::WriteStatus::Busy:
-      last_check_.reset();  // the same text is tried again on the next tick
-      break;
+      return;
+    case Clipboard::WriteStatus::Pending:  // its delivery runs the tick again
+    case Clipboard::WriteStatus::Busy:     // the next tick writes again
+      return;
     case Clipboard::WriteStatus::Changed:
-      break;  // the newer copy is handled by the next tick
+      tick_.awaiting = Awaiting::kText;  // the newer copy is read next
+      return;
     case Clipboard::WriteStatus::Failed:
-      left_own_rewrite_ = false;
-      if (++failed_writes_ < kWriteTries) {
-        last_check_.reset();  // the user's text is tried again on the next tick
+      // The user's text is there, as it was; it is read and converted again on the next tick,
+      // but only a few times.
+      ++failed_writes_;
+      if (failed_writes_ < kWriteTries) {
+        tick_.awaiting = Awaiting::kText;
       } else {
-        RememberCheck(clipboard.SequenceNumber());  // then left alone until the clipboard changes
+        AwaitChangeFrom(clipboard.SequenceNumber());
       }
-      break;
+      return;
   }
 }
 
-void Form1::RememberCheck(std::uint32_t sequence) {
-  last_check_ = LastCheck{sequence, form2_.temp1, form2_.temp2};
+void Form1::AwaitChangeFrom(std::uint32_t copy) {
+  tick_ = TickState{Awaiting::kChange, copy, Rule{form2_.temp1, form2_.temp2}};
 }
 
 }  // namespace tllink

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -8,34 +9,41 @@ namespace tllink::platform {
 
 // The system clipboard, Unicode text only. Text is UTF-16 exactly as stored there: nothing is
 // normalised, validated or converted.
+//
+// No call waits for another program. What needs another program's answer (the owner hands
+// over its text, or hears that its content goes) is done by the platform off the GUI thread:
+// the call says Pending, and the watch's on_delivered runs once the result is there; the same
+// call then hands it over.
 class Clipboard {
  public:
   virtual ~Clipboard() = default;
 
-  // Moves whenever any program changes the clipboard; cheap and needs no open.
+  // Moves whenever any program changes the clipboard; cheap.
   virtual std::uint32_t SequenceNumber() = 0;
-  // Whether Unicode text is offered; needs no open.
-  virtual bool HasText() = 0;
 
   enum class ReadStatus {
     Ok,
-    Busy,      // another program holds the clipboard open
-    NoText,    // the text went away, or none was there
+    Pending,   // the owner has not handed over its text yet
+    Busy,      // another program holds the clipboard, or copied while it was read: read again
+    NoText,    // no text (an image, files, nothing), none that can be kept exactly, or an owner
+               // that never handed it over
     Excluded,  // the owner asked clipboard monitors to leave this content alone
     Failed,
   };
   struct ReadResult {
     ReadStatus status = ReadStatus::Failed;
     std::u16string text;
-    std::uint32_t sequence = 0;  // the sequence number the text belongs to
-    // This program is the clipboard's owner: it was the last to empty it, whether it then put
-    // its own text there or put back what was there before.
-    bool owned_by_us = false;
+    std::uint32_t sequence = 0;  // the sequence number of the content the result is about
   };
+  // The text of the clipboard's content. The result of a read that was Pending is handed over
+  // once it is there, even when someone has copied since: `sequence` tells which content it is.
+  // A read still running for content that is no longer there is dropped where the platform
+  // can, and the current content is read instead.
   virtual ReadResult ReadText() = 0;
 
   enum class WriteStatus {
     Ok,
+    Pending,  // under way: call again with the same arguments for the result
     Busy,     // another program holds the clipboard open
     Changed,  // the clipboard no longer holds the content with `expected_sequence`
     Failed,   // nothing was changed, or what was there has been put back
@@ -51,7 +59,13 @@ class Clipboard {
                                   std::u16string_view text) = 0;
 };
 
-// Clipboard-change notifications to one window, for as long as this object lives.
+// What a clipboard watch calls, on the GUI thread.
+struct ClipboardEvents {
+  std::function<void()> on_change;     // the clipboard changed, whoever changed it (us too)
+  std::function<void()> on_delivered;  // a Pending read or write has its result
+};
+
+// Clipboard notifications to one window, for as long as this object lives.
 class ClipboardWatch {
  public:
   virtual ~ClipboardWatch() = default;

@@ -25,10 +25,9 @@ class Toolkit {
   virtual std::unique_ptr<Timer> CreateTimer(Window& owner, int interval_ms,
                                              std::function<void()> on_tick) = 0;
   virtual std::unique_ptr<Menu> CreatePopupMenu(const std::vector<MenuItemLayout>& items) = 0;
-  // Calls `on_change` on the GUI thread after the clipboard changed, whoever changed it (this
-  // program too), until the watch is destroyed. A desktop that cannot tell gives no calls.
-  virtual std::unique_ptr<ClipboardWatch> WatchClipboard(Window& owner,
-                                                         std::function<void()> on_change) = 0;
+  // Calls `events` on the GUI thread until the watch is destroyed. A desktop that cannot tell
+  // of changes gives no on_change calls.
+  virtual std::unique_ptr<ClipboardWatch> WatchClipboard(Window& owner, ClipboardEvents events) = 0;
 
   // Text, an OK button only, `caption` as title; returns when dismissed.
   virtual void ShowMessage(std::u16string_view text, std::u16string_view caption) = 0;

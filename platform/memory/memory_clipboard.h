@@ -14,7 +14,6 @@ namespace tllink::platform::memory {
 class MemoryClipboard final : public Clipboard {
  public:
   std::uint32_t SequenceNumber() override { return sequence_; }
-  bool HasText() override { return text_.has_value(); }
   ReadResult ReadText() override;
   WriteResult ReplaceText(std::u16string_view current, std::uint32_t expected_sequence,
                           std::u16string_view text) override;
@@ -24,6 +23,12 @@ class MemoryClipboard final : public Clipboard {
   void CopyOther(std::string format);          // non-text content such as "image/png"
   void CopyExcludedText(std::u16string text);  // text marked "do not monitor"
   void Clear();
+  // Another program copies `text` and is slow to answer whatever it is asked: each read of its
+  // text, and each emptying of the clipboard (which tells the owner), completes only at a
+  // Deliver().
+  void CopyTextLate(std::u16string text);
+  // The slow owner answers: the read or write waiting for it completes, and the watcher hears.
+  void Deliver();
 
   std::optional<std::u16string> Text() const { return text_; }
   const std::set<std::string>& OtherFormats() const { return other_formats_; }
@@ -31,8 +36,9 @@ class MemoryClipboard final : public Clipboard {
   int Opens() const { return opens_; }
   int Writes() const { return writes_; }
 
-  // The watching program hears of every change, as a clipboard format listener does.
-  void SetWatcher(std::function<void()> on_change) { on_change_ = std::move(on_change); }
+  // The watching program hears of every change, as a clipboard format listener does, and of
+  // every result of a read or write that was Pending.
+  void SetWatcher(ClipboardEvents events) { events_ = std::move(events); }
 
   // Faults: the next `n` opens find the clipboard held by another program.
   void HoldOpenByOtherProgram(int n) { busy_opens_ = n; }
@@ -41,26 +47,45 @@ class MemoryClipboard final : public Clipboard {
   void ThrowOnNextRead() { throw_on_read_ = true; }
   // Setting the text fails after the clipboard was emptied.
   void FailSets(bool fail) { fail_sets_ = fail; }
+  // The other program stays the owner, as an X server refuses a new one: a write fails and
+  // changes nothing, though a change is reported.
+  void RefuseWrites(bool refuse) { refuse_writes_ = refuse; }
+  int RefusedWrites() const { return refused_writes_; }
   // Runs between a read and the write that follows it (another program copying in between).
   void BeforeNextWrite(std::function<void()> action) { before_write_ = std::move(action); }
 
  private:
+  // A request the slow owner has not answered yet.
+  struct Waiting {
+    bool write = false;
+    std::uint32_t sequence = 0;  // of the content read, or expected by the write
+    std::u16string current;      // write: the text to put back should the set fail
+    std::u16string text;         // read: the owner's text; write: the text to set
+  };
   bool TakeBusyOpen();
   void Changed(int changes = 1);
+  void Copied(std::optional<std::u16string> text, bool excluded = false, bool late = false);
+  WriteResult Write(std::u16string_view current, std::u16string_view text);
 
   std::optional<std::u16string> text_;
   std::set<std::string> other_formats_;
   bool excluded_ = false;
+  bool late_owner_ = false;
   bool owned_by_us_ = false;
   std::uint32_t sequence_ = 1;
+  std::optional<Waiting> waiting_;
+  std::optional<ReadResult> read_answer_;
+  std::optional<WriteResult> write_answer_;
   int opens_ = 0;
   int writes_ = 0;
   int busy_opens_ = 0;
   bool fail_reads_ = false;
   bool throw_on_read_ = false;
   bool fail_sets_ = false;
+  bool refuse_writes_ = false;
+  int refused_writes_ = 0;
   std::function<void()> before_write_;
-  std::function<void()> on_change_;
+  ClipboardEvents events_;
 };
 
 }  // namespace tllink::platform::memory

@@ -27,11 +27,10 @@ namespace {
 
 class MemoryClipboardWatch final : public ClipboardWatch {
  public:
-  MemoryClipboardWatch(MemoryClipboard& clipboard, std::function<void()> on_change)
-      : clipboard_(clipboard) {
-    clipboard_.SetWatcher(std::move(on_change));
+  MemoryClipboardWatch(MemoryClipboard& clipboard, ClipboardEvents events) : clipboard_(clipboard) {
+    clipboard_.SetWatcher(std::move(events));
   }
-  ~MemoryClipboardWatch() override { clipboard_.SetWatcher(nullptr); }
+  ~MemoryClipboardWatch() override { clipboard_.SetWatcher({}); }
   MemoryClipboardWatch(const MemoryClipboardWatch&) = delete;
   MemoryClipboardWatch& operator=(const MemoryClipboardWatch&) = delete;
 
@@ -41,9 +40,8 @@ class MemoryClipboardWatch final : public ClipboardWatch {
 
 }  // namespace
 
-std::unique_ptr<ClipboardWatch> MemoryToolkit::WatchClipboard(Window&,
-                                                              std::function<void()> on_change) {
-  return std::make_unique<MemoryClipboardWatch>(clipboard, std::move(on_change));
+std::unique_ptr<ClipboardWatch> MemoryToolkit::WatchClipboard(Window&, ClipboardEvents events) {
+  return std::make_unique<MemoryClipboardWatch>(clipboard, std::move(events));
 }
 
 void MemoryToolkit::ShowMessage(std::u16string_view text, std::u16string_view caption) {

@@ -204,12 +204,17 @@ TEST_F(RewriteTick, ReplacementContainingTheFindTextIsAppliedOnce) {
   EXPECT_EQ(Clip().Text(), u"go http://h/u/1/x/");
   EXPECT_EQ(Clip().Writes(), 1);
   EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
-  // The user copying the same text again is a new copy, rewritten once more.
-  EXPECT_EQ(CopyAndTick(u"go http://h/u/1/x/"), u"go http://h/u/1/x/x/");
+  // A clipboard manager or a remote-desktop bridge that copies our text back is no new link.
+  Clip().CopyText(u"go http://h/u/1/x/");
+  Ticks(3);
+  EXPECT_EQ(Clip().Text(), u"go http://h/u/1/x/");
+  EXPECT_EQ(Clip().Writes(), 1);
   // An edited rule looks at the clipboard again, and still leaves our own text alone.
   SetRule(kFind, u"http://h/u/1/y/");
   Tick();
-  EXPECT_EQ(Clip().Text(), u"go http://h/u/1/x/x/");
+  EXPECT_EQ(Clip().Text(), u"go http://h/u/1/x/");
+  // Another text is converted as usual.
+  EXPECT_EQ(CopyAndTick(u"go http://h/u/1/"), u"go http://h/u/1/y/");
 }
 
 TEST_F(RewriteTick, IdleTicksLeaveTheClipboardClosed) {
@@ -268,6 +273,26 @@ TEST_F(RewriteTick, SetThatKeepsFailingIsGivenUpUntilTheNextCopy) {
   EXPECT_EQ(CopyAndTick(u"http://h/u/1/g"), u"http://d/1/g");
 }
 
+TEST_F(RewriteTick, WriteRefusedWhileTheOtherProgramStaysTheOwnerIsTriedThreeTimes) {
+  // As an X server refuses a new owner: nothing changes hands, yet a change is reported.
+  Clip().RefuseWrites(true);
+  const auto tick_and_settle = [this] {
+    for (int i = 0; i < 20; ++i) {
+      Tick();
+      if (SettleTimer().Enabled()) SettleTimer().Fire();
+    }
+  };
+  Clip().CopyText(u"http://h/u/1/f");
+  tick_and_settle();
+  EXPECT_EQ(Clip().RefusedWrites(), 3);
+  // The same text announced again, as a clipboard manager does, is still that copy.
+  Clip().CopyText(u"http://h/u/1/f");
+  tick_and_settle();
+  EXPECT_EQ(Clip().RefusedWrites(), 3);
+  EXPECT_EQ(Clip().Text(), u"http://h/u/1/f");
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 0);
+}
+
 TEST_F(RewriteTick, NoTickRunsWhileItsFailureIsReported) {
   Tick();
   Clip().ThrowOnNextRead();
@@ -323,6 +348,58 @@ TEST_F(RewriteTick, ChangeWhileStoppedDoesNothing) {
   SettleTimer().Fire();
   EXPECT_EQ(Clip().Opens(), 0);
   EXPECT_EQ(Clip().Writes(), 0);
+}
+
+// An owner that is slow to hand over its text
+
+TEST_F(RewriteTick, LateOwnersTextIsConvertedOnceItArrivesAndAnnouncedAfterTheWrite) {
+  Tick();
+  Clip().CopyTextLate(u"slow http://h/u/1/a");
+  SettleTimer().Fire();
+  Ticks(5);  // nothing waits meanwhile, and nothing is asked twice
+  EXPECT_EQ(Clip().Opens(), 1);
+  Clip().Deliver();  // the text arrives and runs the tick
+  EXPECT_EQ(Clip().Text(), u"slow http://h/u/1/a") << "emptying waits for the owner as well";
+  Ticks(3);
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 0);
+  Clip().Deliver();
+  EXPECT_EQ(Clip().Text(), u"slow http://d/1/a");
+  Ticks(3);
+  EXPECT_EQ(Clip().Writes(), 1);
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
+}
+
+TEST_F(RewriteTick, NewerCopyIsConvertedAtOnceAndTheLateTextNeverWrittenOverIt) {
+  Tick();
+  Clip().CopyTextLate(u"slow http://h/u/1/a");
+  Tick();
+  EXPECT_EQ(CopyAndTick(u"newer http://h/u/1/b"), u"newer http://d/1/b")
+      << "the read of the slow owner's text is no reason to wait";
+  Clip().Deliver();  // too late: that read was dropped
+  Ticks(3);
+  EXPECT_EQ(Clip().Text(), u"newer http://d/1/b");
+
+  // A late text handed over after someone copied is about content that has gone.
+  Clip().CopyTextLate(u"slow http://h/u/1/c");
+  Tick();
+  Clip().CopyText(u"newest http://h/u/1/d");
+  const int opens = Clip().Opens();
+  Clip().Deliver();
+  EXPECT_EQ(Clip().Opens(), opens) << "no write of the old text is even tried";
+  EXPECT_EQ(Clip().Text(), u"newest http://h/u/1/d");
+  Tick();
+  EXPECT_EQ(Clip().Text(), u"newest http://d/1/d");
+  Ticks(3);
+  EXPECT_EQ(Clip().Writes(), 2);
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 2);
+}
+
+TEST_F(RewriteTick, TextThatNeverArrivesCostsNothingAndTheNextCopyIsConverted) {
+  Tick();
+  Clip().CopyTextLate(u"hung http://h/u/1/a");
+  Ticks(50);
+  EXPECT_EQ(Clip().Opens(), 1);
+  EXPECT_EQ(CopyAndTick(u"next http://h/u/1/b"), u"next http://d/1/b");
 }
 
 }  // namespace
