@@ -12,8 +12,7 @@ namespace tllink::platform::win32 {
 namespace {
 
 // The clipboard while this program has it open. An open finds the clipboard busy while another
-// program holds it; the caller gives up at once and its next tick is the retry, so the GUI thread
-// never waits for another program.
+// program holds it; the caller gives up at once and its next tick is the retry.
 class OpenClipboardGuard {
  public:
   static std::optional<OpenClipboardGuard> Open(HWND owner) {
@@ -77,76 +76,122 @@ std::optional<std::u16string> TextOf(HANDLE data) {
   return FromWide(lock.Data(), wcsnlen(lock.Data(), capacity));
 }
 
+// Runs on the clipboard thread: the text of the clipboard, opened with `window`.
+Clipboard::ReadResult ReadWithWindow(HWND window) {
+  Clipboard::ReadResult result;
+  const auto open = OpenClipboardGuard::Open(window);
+  if (!open) {
+    result.status = Clipboard::ReadStatus::Busy;
+    return result;
+  }
+  result.sequence = GetClipboardSequenceNumber();
+  if (ExcludedFromMonitoring()) {
+    result.status = Clipboard::ReadStatus::Excluded;
+    return result;
+  }
+  if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) {
+    result.status = Clipboard::ReadStatus::NoText;
+    return result;
+  }
+  // Waits for an owner that renders its text only when asked.
+  std::optional<std::u16string> text = TextOf(GetClipboardData(CF_UNICODETEXT));
+  if (!text) {
+    result.status = Clipboard::ReadStatus::Failed;
+    return result;
+  }
+  // Taken after the data: an owner that renders on request may move the number meanwhile.
+  result.sequence = GetClipboardSequenceNumber();
+  result.status = Clipboard::ReadStatus::Ok;
+  result.text = std::move(*text);
+  return result;
+}
+
+// Runs on the clipboard thread: `replacement` in place of what has `expected_sequence`.
+Clipboard::WriteStatus ReplaceWithWindow(HWND window, UniqueGlobal& replacement,
+                                         UniqueGlobal& previous, std::uint32_t expected_sequence) {
+  const auto open = OpenClipboardGuard::Open(window);
+  if (!open) return Clipboard::WriteStatus::Busy;
+  if (GetClipboardSequenceNumber() != expected_sequence) return Clipboard::WriteStatus::Changed;
+  // Tells the previous owner that its content goes, and waits for its answer.
+  if (!EmptyClipboard()) return Clipboard::WriteStatus::Failed;
+  if (SetClipboardData(CF_UNICODETEXT, replacement.get())) {
+    replacement.release();  // the clipboard owns it now
+    return Clipboard::WriteStatus::Ok;
+  }
+  if (SetClipboardData(CF_UNICODETEXT, previous.get())) previous.release();
+  return Clipboard::WriteStatus::Failed;
+}
+
 }  // namespace
+
+void Win32Clipboard::SetNotifyWindow(HWND window) {
+  thread_ = std::make_unique<ClipboardThread>(window, kDeliveredMessage);
+}
 
 std::uint32_t Win32Clipboard::SequenceNumber() {
   return GetClipboardSequenceNumber();
 }
 
-bool Win32Clipboard::HasText() {
-  return IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE;
-}
-
 Clipboard::ReadResult Win32Clipboard::ReadText() {
+  {
+    const std::lock_guard lock(results_->mutex);
+    if (results_->read) return *std::exchange(results_->read, std::nullopt);
+  }
   ReadResult result;
-  const auto open = OpenClipboardGuard::Open(owner_);
-  if (!open) {
-    result.status = ReadStatus::Busy;
-    return result;
-  }
   result.sequence = GetClipboardSequenceNumber();
-  if (ExcludedFromMonitoring()) {
-    result.status = ReadStatus::Excluded;
+  if (thread_ && thread_->Running()) {
+    // A read the thread waits in cannot be called off; the current content is read after it.
+    result.status = ReadStatus::Pending;
     return result;
   }
-  if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) {
-    result.status = ReadStatus::NoText;
-    return result;
-  }
-  std::optional<std::u16string> text = TextOf(GetClipboardData(CF_UNICODETEXT));
-  if (!text) {
-    result.status = ReadStatus::Failed;
-    return result;
-  }
-  // Taken after the data: an owner that renders on request may move the number meanwhile.
-  result.sequence = GetClipboardSequenceNumber();
-  result.status = ReadStatus::Ok;
-  result.text = std::move(*text);
-  result.owned_by_us = owner_ != nullptr && GetClipboardOwner() == owner_;
+  // Even asking for the formats is left to the thread: under Wine it may ask the owner first.
+  const bool started = thread_ && thread_->Start([results = results_](HWND window) {
+    ReadResult read = ReadWithWindow(window);
+    const std::lock_guard lock(results->mutex);
+    results->read = std::move(read);
+  });
+  result.status = started ? ReadStatus::Pending : ReadStatus::Failed;
   return result;
 }
 
 Clipboard::WriteResult Win32Clipboard::ReplaceText(std::u16string_view current,
                                                    std::uint32_t expected_sequence,
                                                    std::u16string_view text) {
+  {
+    const std::lock_guard lock(results_->mutex);
+    if (results_->write && results_->write_expected_sequence == expected_sequence) {
+      return *std::exchange(results_->write, std::nullopt);
+    }
+  }
   WriteResult result;
+  if (thread_ && thread_->Running()) {
+    result.status = WriteStatus::Pending;
+    return result;
+  }
   // Both allocated before the clipboard is opened: running out of memory cannot empty it, and
   // the clipboard is held only for the exchange itself.
-  UniqueGlobal replacement = AllocateText(text);
-  UniqueGlobal previous = AllocateText(current);
-  if (!replacement || !previous) {
+  struct Texts {
+    UniqueGlobal replacement;
+    UniqueGlobal previous;
+  };
+  auto texts = std::make_shared<Texts>(Texts{AllocateText(text), AllocateText(current)});
+  if (!texts->replacement || !texts->previous) {
     result.status = WriteStatus::Failed;
     return result;
   }
-  result.status = ReplaceWhileOpen(replacement, previous, expected_sequence);
-  // Read once the clipboard is closed: closing can move the number too.
-  if (result.status == WriteStatus::Ok) result.sequence = GetClipboardSequenceNumber();
+  const bool started =
+      thread_ && thread_->Start([results = results_, texts, expected_sequence](HWND window) {
+        WriteResult written;
+        written.status =
+            ReplaceWithWindow(window, texts->replacement, texts->previous, expected_sequence);
+        // Read once the clipboard is closed: closing can move the number too.
+        if (written.status == WriteStatus::Ok) written.sequence = GetClipboardSequenceNumber();
+        const std::lock_guard lock(results->mutex);
+        results->write = written;
+        results->write_expected_sequence = expected_sequence;
+      });
+  result.status = started ? WriteStatus::Pending : WriteStatus::Failed;
   return result;
-}
-
-Clipboard::WriteStatus Win32Clipboard::ReplaceWhileOpen(UniqueGlobal& replacement,
-                                                        UniqueGlobal& previous,
-                                                        std::uint32_t expected_sequence) {
-  const auto open = OpenClipboardGuard::Open(owner_);
-  if (!open) return WriteStatus::Busy;
-  if (GetClipboardSequenceNumber() != expected_sequence) return WriteStatus::Changed;
-  if (!EmptyClipboard()) return WriteStatus::Failed;
-  if (SetClipboardData(CF_UNICODETEXT, replacement.get())) {
-    replacement.release();  // the clipboard owns it now
-    return WriteStatus::Ok;
-  }
-  if (SetClipboardData(CF_UNICODETEXT, previous.get())) previous.release();
-  return WriteStatus::Failed;
 }
 
 }  // namespace tllink::platform::win32

@@ -2,28 +2,41 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <mutex>
+#include <optional>
+
 #include "platform/clipboard.h"
-#include "platform/win32/handles.h"
+#include "platform/win32/clipboard_thread.h"
 
 namespace tllink::platform::win32 {
 
-// The Windows clipboard, CF_UNICODETEXT only, opened with the program's main window.
+// The Windows clipboard, CF_UNICODETEXT only. Every open, read and write runs on the clipboard
+// thread; the GUI thread only starts them and takes their results.
 class Win32Clipboard final : public Clipboard {
  public:
-  // The window that opens the clipboard and so owns what the program puts there.
-  void SetOwner(HWND owner) { owner_ = owner; }
+  // Posted to the notify window when a read or write has its result.
+  static constexpr UINT kDeliveredMessage = WM_APP + 0x20;
+
+  // The window told of results; the clipboard is used only once it has one.
+  void SetNotifyWindow(HWND window);
 
   std::uint32_t SequenceNumber() override;
-  bool HasText() override;
   ReadResult ReadText() override;
   WriteResult ReplaceText(std::u16string_view current, std::uint32_t expected_sequence,
                           std::u16string_view text) override;
 
  private:
-  WriteStatus ReplaceWhileOpen(UniqueGlobal& replacement, UniqueGlobal& previous,
-                               std::uint32_t expected_sequence);
+  // What the clipboard thread hands back, taken by the GUI thread.
+  struct Results {
+    std::mutex mutex;
+    std::optional<ReadResult> read;
+    std::optional<WriteResult> write;
+    std::uint32_t write_expected_sequence = 0;
+  };
 
-  HWND owner_ = nullptr;
+  std::unique_ptr<ClipboardThread> thread_;
+  std::shared_ptr<Results> results_ = std::make_shared<Results>();
 };
 
 }  // namespace tllink::platform::win32

@@ -15,24 +15,30 @@ std::map<HWND, Win32ClipboardWatch*>& Watches() {
 
 }  // namespace
 
-Win32ClipboardWatch::Win32ClipboardWatch(HWND owner, std::function<void()> on_change)
+Win32ClipboardWatch::Win32ClipboardWatch(HWND owner, ClipboardEvents events)
     : owner_(owner),
-      on_change_(std::move(on_change)),
+      events_(std::move(events)),
       // Without a listener the program still polls; nothing is lost but the head start.
       listening_(::AddClipboardFormatListener(owner) != FALSE) {
-  if (listening_) Watches()[owner_] = this;
+  Watches()[owner_] = this;
 }
 
 Win32ClipboardWatch::~Win32ClipboardWatch() {
-  if (!listening_) return;
-  ::RemoveClipboardFormatListener(owner_);
+  if (listening_) ::RemoveClipboardFormatListener(owner_);
   Watches().erase(owner_);
 }
 
 bool Win32ClipboardWatch::Dispatch(HWND window) {
   const auto found = Watches().find(window);
-  if (found == Watches().end()) return false;
-  found->second->on_change_();
+  if (found == Watches().end() || !found->second->events_.on_change) return false;
+  found->second->events_.on_change();
+  return true;
+}
+
+bool Win32ClipboardWatch::DispatchDelivered(HWND window) {
+  const auto found = Watches().find(window);
+  if (found == Watches().end() || !found->second->events_.on_delivered) return false;
+  found->second->events_.on_delivered();
   return true;
 }
 

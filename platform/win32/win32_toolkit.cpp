@@ -33,11 +33,11 @@ std::unique_ptr<Window> Win32Toolkit::CreateAppWindow(const WindowLayout& layout
   PrepareWindows();
   const WindowEnvironment environment{instance_, big_icon_.get(), small_icon_.get()};
   auto window = std::make_unique<Win32Window>(layout, events, environment);
-  // The first window is the main one; it lives as long as the program and owns what the
-  // program puts on the clipboard.
-  if (!clipboard_has_owner_) {
-    clipboard_.SetOwner(window->Hwnd());
-    clipboard_has_owner_ = true;
+  // The first window is the main one; it lives as long as the program and hears of the
+  // clipboard thread's results.
+  if (!clipboard_has_notify_window_) {
+    clipboard_.SetNotifyWindow(window->Hwnd());
+    clipboard_has_notify_window_ = true;
   }
   return window;
 }
@@ -51,9 +51,9 @@ std::unique_ptr<Timer> Win32Toolkit::CreateTimer(Window& owner, int interval_ms,
 }
 
 std::unique_ptr<ClipboardWatch> Win32Toolkit::WatchClipboard(Window& owner,
-                                                             std::function<void()> on_change) {
+                                                             ClipboardEvents events) {
   return std::make_unique<Win32ClipboardWatch>(reinterpret_cast<HWND>(owner.Handle()),
-                                               std::move(on_change));
+                                               std::move(events));
 }
 
 std::unique_ptr<Menu> Win32Toolkit::CreatePopupMenu(const std::vector<MenuItemLayout>& items) {

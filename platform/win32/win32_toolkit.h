@@ -22,8 +22,7 @@ class Win32Toolkit final : public Toolkit {
   std::unique_ptr<Timer> CreateTimer(Window& owner, int interval_ms,
                                      std::function<void()> on_tick) override;
   std::unique_ptr<Menu> CreatePopupMenu(const std::vector<MenuItemLayout>& items) override;
-  std::unique_ptr<ClipboardWatch> WatchClipboard(Window& owner,
-                                                 std::function<void()> on_change) override;
+  std::unique_ptr<ClipboardWatch> WatchClipboard(Window& owner, ClipboardEvents events) override;
   void ShowMessage(std::u16string_view text, std::u16string_view caption) override;
   bool PreviousInstance() override;
   [[noreturn]] void EndNow() override;
@@ -41,7 +40,7 @@ class Win32Toolkit final : public Toolkit {
   HINSTANCE instance_;
   UniqueIcon big_icon_;
   UniqueIcon small_icon_;
-  bool clipboard_has_owner_ = false;
+  bool clipboard_has_notify_window_ = false;
   Win32Clipboard clipboard_;
   RegistrySettingsStore settings_;
   ShellNotifyArea notify_area_;

@@ -5,6 +5,7 @@
 
 #include "platform/failure.h"
 #include "platform/win32/dpi.h"
+#include "platform/win32/win32_clipboard.h"
 #include "platform/win32/win32_clipboard_watch.h"
 #include "platform/win32/win32_menu.h"
 #include "platform/win32/win32_timer.h"
@@ -386,6 +387,9 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       break;
     case WM_CLIPBOARDUPDATE:
       if (Win32ClipboardWatch::Dispatch(hwnd_)) return 0;
+      break;
+    case Win32Clipboard::kDeliveredMessage:
+      if (Win32ClipboardWatch::DispatchDelivered(hwnd_)) return 0;
       break;
     case WM_ACTIVATE:
       if (OnActivate(wparam)) return 0;

@@ -1,0 +1,142 @@
+#include "platform/win32/clipboard_thread.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <utility>
+
+namespace tllink::platform::win32 {
+
+namespace {
+
+constexpr UINT kRunJob = WM_APP + 1;
+constexpr wchar_t kWindowClass[] = L"tllink clipboard";
+
+}  // namespace
+
+struct ClipboardThread::Shared {
+  HWND notify;
+  UINT done_message;
+  std::mutex mutex;
+  std::condition_variable started;
+  bool start_done = false;
+  HWND window = nullptr;
+  Job job;
+  bool running = false;
+};
+
+ClipboardThread::ClipboardThread(HWND notify, UINT done_message)
+    : shared_(std::make_shared<Shared>()) {
+  shared_->notify = notify;
+  shared_->done_message = done_message;
+}
+
+ClipboardThread::~ClipboardThread() {
+  if (!thread_.joinable()) return;
+  HWND window = nullptr;
+  bool running = false;
+  {
+    const std::lock_guard lock(shared_->mutex);
+    window = shared_->window;
+    running = shared_->running;
+  }
+  if (window != nullptr) ::PostMessageW(window, WM_CLOSE, 0, 0);
+  if (running) {
+    thread_.detach();  // it owns its share of the state and touches nothing else
+  } else {
+    thread_.join();
+  }
+}
+
+bool ClipboardThread::Start(Job job) {
+  if (!thread_.joinable()) {
+    try {
+      thread_ = std::thread(Run, shared_);
+    } catch (const std::system_error&) {
+      return false;
+    }
+    // Only as long as the thread takes to make its window.
+    std::unique_lock lock(shared_->mutex);
+    shared_->started.wait(lock, [this] { return shared_->start_done; });
+  }
+  HWND window = nullptr;
+  {
+    const std::lock_guard lock(shared_->mutex);
+    if (shared_->window == nullptr || shared_->running) return false;
+    window = shared_->window;
+    shared_->job = std::move(job);
+    shared_->running = true;
+  }
+  if (::PostMessageW(window, kRunJob, 0, 0)) return true;
+  const std::lock_guard lock(shared_->mutex);
+  shared_->job = nullptr;
+  shared_->running = false;
+  return false;
+}
+
+bool ClipboardThread::Running() const {
+  const std::lock_guard lock(shared_->mutex);
+  return shared_->running;
+}
+
+void ClipboardThread::Run(std::shared_ptr<Shared> shared) {
+  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  static const ATOM window_class = [instance] {
+    WNDCLASSEXW description{};
+    description.cbSize = sizeof(description);
+    description.lpfnWndProc = WindowProc;
+    description.hInstance = instance;
+    description.lpszClassName = kWindowClass;
+    return ::RegisterClassExW(&description);
+  }();
+  HWND window = window_class == 0 ? nullptr
+                                  : ::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0,
+                                                      HWND_MESSAGE, nullptr, instance, nullptr);
+  if (window != nullptr) {
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(shared.get()));
+  }
+  {
+    const std::lock_guard lock(shared->mutex);
+    shared->window = window;
+    shared->start_done = true;
+  }
+  shared->started.notify_all();
+  if (window == nullptr) return;
+  MSG message{};
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+}
+
+LRESULT CALLBACK ClipboardThread::WindowProc(HWND window, UINT message, WPARAM wparam,
+                                             LPARAM lparam) noexcept {
+  auto* shared = reinterpret_cast<Shared*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  switch (message) {
+    case kRunJob: {
+      if (shared == nullptr) return 0;
+      Job job;
+      {
+        const std::lock_guard lock(shared->mutex);
+        job = std::move(shared->job);
+      }
+      try {
+        if (job) job(window);
+      } catch (...) {
+        // A job keeps its own failures in its result; nothing may leave the thread.
+      }
+      {
+        const std::lock_guard lock(shared->mutex);
+        shared->running = false;
+      }
+      ::PostMessageW(shared->notify, shared->done_message, 0, 0);
+      return 0;
+    }
+    case WM_CLOSE:
+      ::DestroyWindow(window);
+      return 0;
+    case WM_DESTROY:
+      ::PostQuitMessage(0);
+      return 0;
+    default:
+      return ::DefWindowProcW(window, message, wparam, lparam);
+  }
+}
+
+}  // namespace tllink::platform::win32
