@@ -1,13 +1,17 @@
 // Times how long a clipboard rewriter takes to rewrite what a real X11 client copied: whichever
 // program runs on $DISPLAY (tllink.exe or a baseline under Wine), this only watches the X server.
 //
-//   clip_latency [--verbose] --copies N --find TEXT --replacement TEXT [--timeout-ms MS] [--seed S]
+//   clip_latency [--verbose] [--busy-owner] --copies N --find TEXT --replacement TEXT
+//                [--timeout-ms MS] [--seed S]
 //
 // Each copy is made by xclip with a text holding the find text once. The clock starts when the X
 // server reports (XFixes) that xclip owns the CLIPBOARD selection, so xclip's own start-up is not
 // counted, and stops when the selection's next owner serves the rewritten text to a paste.
 // Between copies it waits a random 0-100 ms, so the copies fall on every phase of a polling
 // timer.
+// With --busy-owner, each copy is made while an older owner is busy: before it, a second
+// connection of this tool takes the CLIPBOARD selection and then never answers a request, and
+// xclip copies 20-100 ms later, once the rewriter has begun to ask that owner for its text.
 // Prints one line: "copies=N missed=M median_ms=... p90_ms=... p99_ms=... max_ms=... mean_ms=...
 // over_1s=K", where K counts the copies rewritten after more than 1 s and those missed.
 
@@ -43,14 +47,21 @@ struct Options {
   long timeout_ms = 2000;
   unsigned seed = 1;
   bool verbose = false;
+  bool busy_owner = false;
 };
 
 std::optional<Options> Parse(int argc, char** argv) {
   Options options;
   int i = 1;
-  if (i < argc && std::string(argv[i]) == "--verbose") {
-    options.verbose = true;
-    ++i;
+  for (; i < argc; ++i) {
+    const std::string flag = argv[i];
+    if (flag == "--verbose") {
+      options.verbose = true;
+    } else if (flag == "--busy-owner") {
+      options.busy_owner = true;
+    } else {
+      break;
+    }
   }
   for (; i + 1 < argc; i += 2) {
     const std::string name = argv[i];
@@ -191,6 +202,29 @@ class Watcher {
   Window window_;
 };
 
+// An owner of the CLIPBOARD selection that never answers: its connection's events are never
+// read, so requests to it wait in the X server until the tool ends.
+class SilentOwner {
+ public:
+  SilentOwner()
+      : display_(XOpenDisplay(nullptr)),
+        clipboard_(display_ ? XInternAtom(display_.get(), "CLIPBOARD", False) : None),
+        window_(display_ ? XCreateSimpleWindow(display_.get(), DefaultRootWindow(display_.get()), 0,
+                                               0, 1, 1, 0, 0, 0)
+                         : None) {}
+  bool Available() const { return display_ != nullptr; }
+  Window Id() const { return window_; }
+  void TakeClipboard() {
+    XSetSelectionOwner(display_.get(), clipboard_, window_, CurrentTime);
+    XFlush(display_.get());
+  }
+
+ private:
+  std::unique_ptr<Display, DisplayClose> display_;
+  Atom clipboard_;
+  Window window_;
+};
+
 // Copies `text` with xclip, which forks an owner that serves it until someone else copies.
 bool CopyWithXclip(const std::string& text) {
   int pipe_fds[2];
@@ -232,11 +266,10 @@ double Percentile(const std::vector<double>& sorted, double fraction) {
 int main(int argc, char** argv) {
   const std::optional<Options> options = Parse(argc, argv);
   if (!options) {
-    std::fprintf(
-        stderr,
-        "usage: %s [--verbose] --copies N --find TEXT --replacement TEXT [--timeout-ms MS] "
-        "[--seed S]\n",
-        argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s [--verbose] [--busy-owner] --copies N --find TEXT --replacement TEXT "
+                 "[--timeout-ms MS] [--seed S]\n",
+                 argv[0]);
     return 2;
   }
   const std::unique_ptr<Display, DisplayClose> display(XOpenDisplay(nullptr));
@@ -250,8 +283,18 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  std::optional<SilentOwner> silent;
+  if (options->busy_owner) {
+    silent.emplace();
+    if (!silent->Available()) {
+      std::fprintf(stderr, "clip_latency: cannot open the display for the busy owner\n");
+      return 1;
+    }
+  }
+
   std::mt19937 random(options->seed);
   std::uniform_int_distribution<int> gap_ms(0, 99);
+  std::uniform_int_distribution<int> busy_gap_ms(20, 100);
   std::vector<double> latencies;
   int missed = 0;
   for (int copy = 0; copy < options->copies; ++copy) {
@@ -259,6 +302,16 @@ int main(int argc, char** argv) {
     const std::string text = "see " + options->find + "file-" + std::to_string(copy) + ".pdf";
     const std::string expected = ReplaceAll(text, options->find, options->replacement);
     using Clock = std::chrono::steady_clock;
+    if (silent) {
+      watcher.Drain();
+      silent->TakeClipboard();
+      const auto taken = watcher.NextOwnerChange(Clock::now() + std::chrono::seconds(1));
+      if (!taken || taken->owner != silent->Id()) {
+        std::fprintf(stderr, "clip_latency: the busy owner did not get the clipboard\n");
+        return 1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(busy_gap_ms(random)));
+    }
     watcher.Drain();
     const auto deadline = Clock::now() + std::chrono::milliseconds(options->timeout_ms);
     if (!CopyWithXclip(text)) {
