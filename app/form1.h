@@ -122,7 +122,6 @@ class Form1 final : public platform::WindowEvents {
   struct Rule {
     std::u16string find_text;
     std::u16string replacement;
-    friend bool operator==(const Rule&, const Rule&) = default;
   };
   struct TickState {
     Awaiting awaiting = Awaiting::kText;

@@ -68,14 +68,15 @@ void Form1::Timer2_Timer() {
   ST = 1;
 
   switch (tick_.awaiting) {
-    case Awaiting::kChange: {
+    case Awaiting::kChange:
       // Idle ticks cost one sequence query: the clipboard is left alone unless it or the rule
       // changed.
-      const Rule rule{form2_.temp1, form2_.temp2};
-      if (toolkit_.GetClipboard().SequenceNumber() == tick_.copy && rule == tick_.rule) return;
+      if (toolkit_.GetClipboard().SequenceNumber() == tick_.copy &&
+          tick_.rule.find_text == form2_.temp1 && tick_.rule.replacement == form2_.temp2) {
+        return;
+      }
       ReadClipboardText();
       return;
-    }
     case Awaiting::kText:
       ReadClipboardText();
       return;
