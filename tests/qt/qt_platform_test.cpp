@@ -173,6 +173,10 @@ TEST_F(QtWindows, TrayRightClickOpensTheMenuWhoseStopStopsTheTimer) {
 }
 
 TEST_F(QtTest, SettingsFileRoundTripAndRemoval) {
+  // A file QSettings would also read, beside the program's folder: a removed rule would load.
+  QSettings beside(dir_.path() + QStringLiteral("/tllink.ini"), QSettings::IniFormat);
+  beside.setValue("slink/temp1", "http://stale/");
+  beside.sync();
   QtSettingsStore store;
   EXPECT_EQ(store.Get(u"tllink", u"slink", u"temp1"), std::nullopt);
   // Non-ASCII, a leading byte-order mark, what INI files and QSettings treat specially (a comma
