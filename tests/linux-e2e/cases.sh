@@ -214,6 +214,17 @@ case_OtherTextAndImageStayByteIdentical() {
   HOLD=2 holds image_unchanged || fail "the image changed"
   timeout 2 xclip -selection clipboard -t TARGETS -o | grep -q UTF8_STRING &&
     fail "text was added to the image"
+  # Offered by an owner that answers at once: a password manager's secret, files, and bytes
+  # that are not UTF-8 (a rewrite would lose them).
+  [[ -x ${TLLINK_SILENT_OWNER:-} ]] || fail "TLLINK_SILENT_OWNER names no program"
+  local text said=$TLLINK_E2E_WORK/owner.out
+  for offer in "see ${FIND}secret|x-kde-passwordManagerHint=secret" \
+    "/home/u/${FIND}file|x-special/gnome-copied-files=copy" "see ${FIND}"$'\xff|'; do
+    text=${offer%%|*}
+    "$TLLINK_SILENT_OWNER" "$text" 0 3000 ${offer#*|} >"$said" 2>>"$TLLINK_E2E_WORK/tllink.log" &
+    WAIT=2 wait_until grep -q owner "$said" || fail "the owner of '$text' took no clipboard"
+    holds clipboard_is "$text" || fail "'$text' changed to '$(paste_text)'"
+  done
   # Still polling all along.
   expect_rewritten "${FIND}after" "${REPLACEMENT}after"
 }
