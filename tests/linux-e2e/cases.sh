@@ -353,7 +353,7 @@ case_SilentOwnerHoldsUpNeitherANewerCopyNorTheWindows() {
     2>>"$TLLINK_E2E_WORK/tllink.log" &
   WAIT=2 POLL=0.01 wait_until grep -q owner "$said" || fail "the silent owner took no clipboard"
   taken=$(now_us)
-  sleep 0.05  # the program has asked it for its text by now
+  sleep 0.05  # time for the program to ask it for its text
   start=$(now_us)
   xdotool mousemove "$x" "$y" click 3
   POLL=0.01 WAIT=2 wait_until menu_open || fail "no menu while the clipboard's owner is silent"
