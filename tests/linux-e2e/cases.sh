@@ -12,6 +12,7 @@ APP_TITLE='TideLock 網址轉換器'
 SETTINGS=$XDG_CONFIG_HOME/tllink/tllink.ini
 failures=0
 programs=()
+helpers=()  # other programs a case started, ended after it
 
 fail() {
   echo "FAIL: $*" >&2
@@ -222,6 +223,7 @@ case_OtherTextAndImageStayByteIdentical() {
     "/home/u/${FIND}file|x-special/gnome-copied-files=copy" "see ${FIND}"$'\xff|'; do
     text=${offer%%|*}
     "$TLLINK_SILENT_OWNER" "$text" 0 3000 ${offer#*|} >"$said" 2>>"$TLLINK_E2E_WORK/tllink.log" &
+    helpers+=($!)
     WAIT=2 wait_until grep -q owner "$said" || fail "the owner of '$text' took no clipboard"
     holds clipboard_is "$text" || fail "'$text' changed to '$(paste_text)'"
   done
@@ -351,6 +353,7 @@ case_SilentOwnerHoldsUpNeitherANewerCopyNorTheWindows() {
   # Another program takes the clipboard, offering a link, and stops answering for 4 s.
   "$TLLINK_SILENT_OWNER" "see ${FIND}stale" 4000 3000 >"$said" \
     2>>"$TLLINK_E2E_WORK/tllink.log" &
+  helpers+=($!)
   WAIT=2 POLL=0.01 wait_until grep -q owner "$said" || fail "the silent owner took no clipboard"
   taken=$(now_us)
   sleep 0.05  # time for the program to ask it for its text
@@ -379,6 +382,7 @@ case_SilentOwnerHoldsUpNeitherANewerCopyNorTheWindows() {
 
   # 離開 while an owner is silent ends the program at once.
   "$TLLINK_SILENT_OWNER" "see ${FIND}stale" 4000 500 >"$said" 2>>"$TLLINK_E2E_WORK/tllink.log" &
+  helpers+=($!)
   WAIT=2 POLL=0.01 wait_until grep -q owner "$said" || fail "the silent owner took no clipboard"
   sleep 0.05
   xdotool mousemove "$x" "$y" click 3
@@ -394,6 +398,7 @@ if ! declare -F "case_$name" >/dev/null; then
   exit 2
 fi
 "case_$name"
+for helper in "${helpers[@]}"; do kill "$helper" 2>/dev/null; done
 for program in "${programs[@]}"; do
   if running "$program"; then
     kill "$program" 2>/dev/null
