@@ -8,10 +8,12 @@
 #include <QScreen>
 #include <QUrl>
 #include <algorithm>
-#include <memory>
-#include <optional>
+#include <string>
+#include <utility>
 
 #include "platform/qt/qt_text.h"
+#include "platform/qt/x11_display_name.h"
+#include "platform/qt/x11_handles.h"
 
 namespace tllink::platform::qt {
 
@@ -26,7 +28,7 @@ xcb_connection_t* X11Connection() {
   return x11 != nullptr ? x11->connection() : nullptr;
 }
 
-// Whether an X11 window was made by this program's connection.
+// Whether an X11 window was made by this program's (Qt's) connection.
 bool WindowOfThisProgram(xcb_connection_t* connection, std::uint32_t window) {
   const xcb_setup_t* setup = xcb_get_setup(connection);
   return setup != nullptr && window != XCB_WINDOW_NONE &&
@@ -51,27 +53,24 @@ void BringQtUpToTheServersTime() {
   if (now != XCB_CURRENT_TIME) set_app_time(screen, now);
 }
 
-// The window that owns the X11 CLIPBOARD selection; nothing off X11. Change notifications
-// reach the program only through its event loop, so within one tick the owner is what shows
-// that someone else copied in the meantime.
+// The window that owns the X11 CLIPBOARD selection; nothing off X11. A question to the X
+// server, never to the owner. Change notifications reach the program only through its event
+// loop, so within one tick the owner is what shows that someone else copied meanwhile.
 std::optional<std::uint32_t> SelectionOwner() {
   xcb_connection_t* connection = X11Connection();
   if (connection == nullptr) return std::nullopt;
   static xcb_atom_t clipboard_atom = XCB_ATOM_NONE;
   if (clipboard_atom == XCB_ATOM_NONE) {
     const char name[] = "CLIPBOARD";
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, sizeof(name) - 1, name), nullptr);
+    const XcbPointer<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, sizeof(name) - 1, name), nullptr));
     if (atom == nullptr) return std::nullopt;
     clipboard_atom = atom->atom;
-    free(atom);
   }
-  xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
-      connection, xcb_get_selection_owner(connection, clipboard_atom), nullptr);
+  const XcbPointer<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(
+      connection, xcb_get_selection_owner(connection, clipboard_atom), nullptr));
   if (reply == nullptr) return std::nullopt;
-  const std::uint32_t owner = reply->owner;
-  free(reply);
-  return owner;
+  return reply->owner;
 }
 
 // Files copied in a file manager, offered as their paths or links too: rewriting that text
@@ -90,61 +89,126 @@ bool MarkedSecret(const QMimeData& data) {
   return data.hasFormat(hint) && data.data(hint) == "secret";
 }
 
+// The text of `data`, or why there is none to rewrite. `decoded`: the text came from another
+// program as UTF-8, so that U+FFFD stands for bytes that were not valid UTF-8.
+Clipboard::ReadResult TextOf(const QMimeData& data, bool decoded, std::uint32_t sequence) {
+  Clipboard::ReadResult result;
+  result.sequence = sequence;
+  if (MarkedSecret(data)) {
+    result.status = Clipboard::ReadStatus::Excluded;
+    return result;
+  }
+  // Text that comes only from a list of links (hasText() counts those) is no text to rewrite.
+  if (!data.hasFormat(QStringLiteral("text/plain")) || OfferedAsFiles(data)) {
+    result.status = Clipboard::ReadStatus::NoText;
+    return result;
+  }
+  const QString text = data.text();
+  // Writing such a text back would lose the bytes that were not UTF-8.
+  if (decoded && text.contains(QChar::ReplacementCharacter)) {
+    result.status = Clipboard::ReadStatus::NoText;
+    return result;
+  }
+  result.status = Clipboard::ReadStatus::Ok;
+  result.text = FromQString(text);
+  return result;
+}
+
+Clipboard::ReadResult Result(Clipboard::ReadStatus status, std::uint32_t sequence) {
+  Clipboard::ReadResult result;
+  result.status = status;
+  result.sequence = sequence;
+  return result;
+}
+
 }  // namespace
 
 QtClipboard::QtClipboard() {
   QObject::connect(&SystemClipboard(), &QClipboard::changed, &context_, [this](QClipboard::Mode m) {
     if (m == QClipboard::Clipboard) ++changes_;
   });
-}
-
-bool QtClipboard::HasText() {
-  const QMimeData* data = SystemClipboard().mimeData(QClipboard::Clipboard);
-  return data != nullptr && data->hasText();
+  if (X11Connection() == nullptr) return;
+  const std::string display = QtX11DisplayName();
+  reader_ =
+      X11SelectionReader::Start(display.empty() ? nullptr : display.c_str(),
+                                [this](SelectionAnswer answer) { Answered(std::move(answer)); });
+  if (reader_ == nullptr) {
+    qWarning("tllink: no second connection to the X server; the clipboard is read through Qt");
+  }
 }
 
 Clipboard::ReadResult QtClipboard::ReadText() {
-  ReadResult result;
-  QClipboard& clipboard = SystemClipboard();
+  if (reader_ == nullptr) return ReadThroughQt();
+  if (fetched_) {
+    Fetched fetched = std::move(*fetched_);
+    fetched_.reset();
+    // An answer about content that has gone is of no use: the current content is read instead.
+    if (fetched.sequence == changes_) return TakeFetched(std::move(fetched));
+  }
+  // Asked already: the answer runs the tick.
+  if (fetching_ && fetching_->sequence == changes_) {
+    return Result(ReadStatus::Pending, changes_);
+  }
+  const std::optional<std::uint32_t> owner = SelectionOwner();
+  if (!owner) return Result(ReadStatus::Failed, changes_);
+  if (*owner == XCB_WINDOW_NONE) return Result(ReadStatus::NoText, changes_);
+  if (WindowOfThisProgram(X11Connection(), *owner)) return ReadOwnContent(*owner);
+  fetching_ = Fetching{++last_request_, changes_};
+  reader_->Fetch(fetching_->request);
+  return Result(ReadStatus::Pending, changes_);
+}
+
+Clipboard::ReadResult QtClipboard::TakeFetched(Fetched fetched) {
+  ReadResult result = Result(fetched.answer.status, fetched.sequence);
+  if (result.status != ReadStatus::Ok) return result;
+  result.text = std::move(fetched.answer.text);
+  read_sequence_ = fetched.sequence;
+  read_owner_ = fetched.answer.owner;
+  read_owner_changes_ = fetched.answer.owner_changes;
+  return result;
+}
+
+Clipboard::ReadResult QtClipboard::ReadOwnContent(std::uint32_t owner) {
+  const QMimeData* data = SystemClipboard().mimeData(QClipboard::Clipboard);
+  if (data == nullptr) return Result(ReadStatus::NoText, changes_);
+  // Qt asks the server for the owner again: should another program have copied since, this
+  // is Qt's stand-in for that program's content, and reading it would wait for that program.
+  if (data->inherits("QInternalMimeData")) return Result(ReadStatus::Busy, changes_);
+  ReadResult result = TextOf(*data, false, changes_);
+  if (result.status == ReadStatus::Ok) {
+    read_sequence_ = changes_;
+    read_owner_ = owner;
+    read_owner_changes_.reset();
+  }
+  return result;
+}
+
+// Off X11 (Qt's offscreen platform, Wayland), or on an X server the reader could not reach.
+Clipboard::ReadResult QtClipboard::ReadThroughQt() {
   const std::uint32_t before = changes_;
   const std::optional<std::uint32_t> owner_before = SelectionOwner();
-  result.sequence = before;
-
-  const QMimeData* data = clipboard.mimeData(QClipboard::Clipboard);
-  if (data == nullptr) {
-    result.status = ReadStatus::NoText;
-    return result;
-  }
-  // On X11 the selection's owner says it; Qt's own flag stays set when taking it failed.
-  const bool ours = owner_before ? WindowOfThisProgram(X11Connection(), *owner_before)
-                                 : (ours_ != nullptr && data == ours_.data());
-  if (MarkedSecret(*data)) {
-    result.status = ReadStatus::Excluded;
-    return result;
-  }
-  // Text that comes only from a list of links (hasText() counts those) is no text to rewrite.
-  if (!data->hasFormat(QStringLiteral("text/plain")) || OfferedAsFiles(*data)) {
-    result.status = ReadStatus::NoText;
-    return result;
-  }
-  QString text = data->text();
-  // Another program's text arrives as UTF-8; bytes that were not valid UTF-8 have become
-  // U+FFFD, and writing that back would lose them.
-  if (!ours && text.contains(QChar::ReplacementCharacter)) {
-    result.status = ReadStatus::NoText;
-    return result;
-  }
+  const QMimeData* data = SystemClipboard().mimeData(QClipboard::Clipboard);
+  if (data == nullptr) return Result(ReadStatus::NoText, before);
+  // The program's own text was never decoded from bytes: a U+FFFD in it is the text's own.
+  const bool own = owner_before ? WindowOfThisProgram(X11Connection(), *owner_before)
+                                : (ours_ != nullptr && data == ours_.data());
+  ReadResult result = TextOf(*data, !own, before);
+  if (result.status != ReadStatus::Ok) return result;
   // Someone copied while this was read: which content the text is of is not known.
   if (changes_ != before || SelectionOwner() != owner_before) {
-    result.status = ReadStatus::Busy;
-    return result;
+    return Result(ReadStatus::Busy, before);
   }
-  result.status = ReadStatus::Ok;
-  result.text = FromQString(text);
-  result.owned_by_us = ours;
   read_sequence_ = changes_;
   read_owner_ = owner_before.value_or(0);
+  read_owner_changes_.reset();
   return result;
+}
+
+void QtClipboard::Answered(SelectionAnswer answer) {
+  if (!fetching_ || answer.request != fetching_->request) return;  // asked again since
+  fetched_ = Fetched{fetching_->sequence, std::move(answer)};
+  fetching_.reset();
+  if (on_delivered_) on_delivered_();
 }
 
 // On X11 a failed take leaves the other program's content where it was: nothing to put back.
@@ -157,9 +221,16 @@ Clipboard::WriteResult QtClipboard::ReplaceText(std::u16string_view /*current*/,
     return result;
   }
   const std::optional<std::uint32_t> owner = SelectionOwner();
-  if (owner && read_sequence_ == expected_sequence && *owner != read_owner_) {
-    result.status = WriteStatus::Changed;
-    return result;
+  if (owner && read_sequence_ == expected_sequence) {
+    // A program copies again with the same window: the reader's thread hears of it before
+    // Qt's change notification reaches the event loop.
+    const bool copied_since =
+        *owner != read_owner_ ||
+        (read_owner_changes_ && reader_ && reader_->OwnerChanges() != *read_owner_changes_);
+    if (copied_since) {
+      result.status = WriteStatus::Changed;
+      return result;
+    }
   }
   if (owner) BringQtUpToTheServersTime();
   auto owned = std::make_unique<QMimeData>();
@@ -180,12 +251,20 @@ Clipboard::WriteResult QtClipboard::ReplaceText(std::u16string_view /*current*/,
   return result;
 }
 
-QtClipboardWatch::QtClipboardWatch(std::function<void()> on_change, std::function<bool()> ending) {
-  QObject::connect(
-      &SystemClipboard(), &QClipboard::changed, &context_,
-      [on_change = std::move(on_change), ending = std::move(ending)](QClipboard::Mode mode) {
-        if (mode == QClipboard::Clipboard && !ending()) on_change();
-      });
+QtClipboardWatch::QtClipboardWatch(QtClipboard& clipboard, ClipboardEvents events,
+                                   std::function<bool()> ending)
+    : clipboard_(clipboard) {
+  QObject::connect(&SystemClipboard(), &QClipboard::changed, &context_,
+                   [on_change = std::move(events.on_change), ending](QClipboard::Mode mode) {
+                     if (mode == QClipboard::Clipboard && !ending() && on_change) on_change();
+                   });
+  clipboard_.OnDelivered([on_delivered = std::move(events.on_delivered), ending] {
+    if (!ending() && on_delivered) on_delivered();
+  });
+}
+
+QtClipboardWatch::~QtClipboardWatch() {
+  clipboard_.OnDelivered(nullptr);
 }
 
 }  // namespace tllink::platform::qt

@@ -5,38 +5,70 @@
 #include <QPointer>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 
 #include "platform/clipboard.h"
+#include "platform/qt/x11_selection_reader.h"
 
 namespace tllink::platform::qt {
 
-// The desktop's clipboard (not the primary selection) through QClipboard, text only.
+// The desktop's clipboard (not the primary selection), text only. On X11 another program's
+// content is read by an X11SelectionReader off the GUI thread, and this program's own content
+// from QClipboard, which has it at hand; off X11 QClipboard reads everything.
 class QtClipboard final : public Clipboard {
  public:
   QtClipboard();
 
   // Counts the clipboard's change notifications; QClipboard has no number of its own.
   std::uint32_t SequenceNumber() override { return changes_; }
-  bool HasText() override;
   ReadResult ReadText() override;
   WriteResult ReplaceText(std::u16string_view current, std::uint32_t expected_sequence,
                           std::u16string_view text) override;
 
+  // Runs on the GUI thread once a Pending read has its result (empty: nothing runs).
+  void OnDelivered(std::function<void()> handler) { on_delivered_ = std::move(handler); }
+
  private:
+  struct Fetching {
+    std::uint64_t request = 0;
+    std::uint32_t sequence = 0;  // of the content the fetch is about
+  };
+  struct Fetched {
+    std::uint32_t sequence = 0;
+    SelectionAnswer answer;
+  };
+
+  ReadResult ReadThroughQt();
+  ReadResult ReadOwnContent(std::uint32_t owner);
+  ReadResult TakeFetched(Fetched fetched);
+  void Answered(SelectionAnswer answer);
+
   QObject context_;  // ends the change connection with this object
   std::uint32_t changes_ = 1;
   QPointer<QMimeData> ours_;  // what this program put there, while the clipboard keeps it
-  // The X11 owner of the content last read, and the change count it was read at.
+  std::function<void()> on_delivered_;
+  // The content last read, which a write must still find there: its change count, its X11
+  // owner and, for another program's content, the owner changes the reader had seen then.
   std::uint32_t read_sequence_ = 0;
   std::uint32_t read_owner_ = 0;
+  std::optional<std::uint64_t> read_owner_changes_;
+  std::uint64_t last_request_ = 0;
+  std::optional<Fetching> fetching_;
+  std::optional<Fetched> fetched_;
+  std::unique_ptr<X11SelectionReader> reader_;  // last: its thread ends before the rest goes
 };
 
-// QClipboard's change signal for the clipboard (not the selection), while this object lives.
+// The clipboard's change signal (not the selection's) and its deliveries, while this lives.
 class QtClipboardWatch final : public ClipboardWatch {
  public:
-  QtClipboardWatch(std::function<void()> on_change, std::function<bool()> ending);
+  QtClipboardWatch(QtClipboard& clipboard, ClipboardEvents events, std::function<bool()> ending);
+  ~QtClipboardWatch() override;
+  QtClipboardWatch(const QtClipboardWatch&) = delete;
+  QtClipboardWatch& operator=(const QtClipboardWatch&) = delete;
 
  private:
+  QtClipboard& clipboard_;
   QObject context_;  // ends the connection with this object
 };
 

@@ -16,8 +16,12 @@ namespace {
 constexpr char kOrganization[] = "tllink";
 
 std::unique_ptr<QSettings> Open(std::u16string_view app) {
-  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                     QString::fromLatin1(kOrganization), ToQString(app));
+  auto settings = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                              QString::fromLatin1(kOrganization), ToQString(app));
+  // The one file only: QSettings would also read ~/.config/tllink.ini and /etc/xdg, where a
+  // rule the user removed could still be found.
+  settings->setFallbacksEnabled(false);
+  return settings;
 }
 
 QString KeyPath(std::u16string_view section, std::u16string_view key) {

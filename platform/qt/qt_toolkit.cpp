@@ -68,9 +68,9 @@ std::unique_ptr<Timer> QtToolkit::CreateTimer(Window&, int interval_ms,
   return std::make_unique<QtTimer>(interval_ms, std::move(on_tick), [this] { return ending_; });
 }
 
-std::unique_ptr<ClipboardWatch> QtToolkit::WatchClipboard(Window&,
-                                                          std::function<void()> on_change) {
-  return std::make_unique<QtClipboardWatch>(std::move(on_change), [this] { return ending_; });
+std::unique_ptr<ClipboardWatch> QtToolkit::WatchClipboard(Window&, ClipboardEvents events) {
+  return std::make_unique<QtClipboardWatch>(clipboard_, std::move(events),
+                                            [this] { return ending_; });
 }
 
 std::unique_ptr<Menu> QtToolkit::CreatePopupMenu(const std::vector<MenuItemLayout>& items) {

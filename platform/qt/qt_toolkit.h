@@ -27,8 +27,7 @@ class QtToolkit final : public Toolkit {
   std::unique_ptr<Timer> CreateTimer(Window& owner, int interval_ms,
                                      std::function<void()> on_tick) override;
   std::unique_ptr<Menu> CreatePopupMenu(const std::vector<MenuItemLayout>& items) override;
-  std::unique_ptr<ClipboardWatch> WatchClipboard(Window& owner,
-                                                 std::function<void()> on_change) override;
+  std::unique_ptr<ClipboardWatch> WatchClipboard(Window& owner, ClipboardEvents events) override;
   void ShowMessage(std::u16string_view text, std::u16string_view caption) override;
   bool PreviousInstance() override;
   // Stops every handler from running and leaves the event loop, returning to its caller: the

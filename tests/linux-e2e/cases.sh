@@ -12,6 +12,7 @@ APP_TITLE='TideLock 網址轉換器'
 SETTINGS=$XDG_CONFIG_HOME/tllink/tllink.ini
 failures=0
 programs=()
+helpers=()  # other programs a case started, ended after it
 
 fail() {
   echo "FAIL: $*" >&2
@@ -21,14 +22,18 @@ fail() {
 # The time in microseconds.
 now_us() { echo "${EPOCHREALTIME/./}"; }
 
-# Polls `$@` every 50 ms until it succeeds; false after $WAIT seconds (default 5).
+# Polls `$@` every $POLL seconds (default 0.05) until it succeeds; false after $WAIT seconds
+# (default 5).
 wait_until() {
   local deadline=$(($(now_us) + ${WAIT:-5} * 1000000))
   until "$@"; do
     (($(now_us) < deadline)) || return 1
-    sleep 0.05
+    sleep "${POLL:-0.05}"
   done
 }
+
+# Milliseconds since the time $1 (from now_us).
+ms_since() { echo $((($(now_us) - $1) / 1000)); }
 
 # True when `$@` keeps succeeding for $HOLD seconds (default 1).
 holds() {
@@ -184,6 +189,13 @@ case_IconDocksAndMatchingCopyIsRewritten() {
   expect_rewritten "報告 📄 ${FIND}a.zip café ${FIND}b.zip ✓" \
     "報告 📄 ${REPLACEMENT}a.zip café ${REPLACEMENT}b.zip ✓"
   [[ $(docked_icons) -eq 1 ]] || fail "$(docked_icons) tray icons instead of 1"
+  # Larger than one X request: the owner hands it over in pieces (INCR).
+  local big=$TLLINK_E2E_WORK/big.txt want=$TLLINK_E2E_WORK/big-rewritten.txt
+  { printf '%s' "${FIND}a "; head -c 5000000 /dev/zero | tr '\0' x; printf '%s' " ${FIND}b"; } >"$big"
+  sed "s|$FIND|$REPLACEMENT|g" "$big" >"$want"
+  timeout 5 xclip -selection clipboard -i "$big" >/dev/null 2>&1
+  big_rewritten() { cmp -s "$want" <(timeout 5 xclip -selection clipboard -o 2>/dev/null); }
+  WAIT=10 wait_until big_rewritten || fail "a 5 MB text was not rewritten exactly"
 }
 
 case_OtherTextAndImageStayByteIdentical() {
@@ -203,6 +215,18 @@ case_OtherTextAndImageStayByteIdentical() {
   HOLD=2 holds image_unchanged || fail "the image changed"
   timeout 2 xclip -selection clipboard -t TARGETS -o | grep -q UTF8_STRING &&
     fail "text was added to the image"
+  # Offered by an owner that answers at once: a password manager's secret, files, and bytes
+  # that are not UTF-8 (a rewrite would lose them).
+  [[ -x ${TLLINK_SILENT_OWNER:-} ]] || fail "TLLINK_SILENT_OWNER names no program"
+  local text said=$TLLINK_E2E_WORK/owner.out
+  for offer in "see ${FIND}secret|x-kde-passwordManagerHint=secret" \
+    "/home/u/${FIND}file|x-special/gnome-copied-files=copy" "see ${FIND}"$'\xff|'; do
+    text=${offer%%|*}
+    "$TLLINK_SILENT_OWNER" "$text" 0 3000 ${offer#*|} >"$said" 2>>"$TLLINK_E2E_WORK/tllink.log" &
+    helpers+=($!)
+    WAIT=2 wait_until grep -q owner "$said" || fail "the owner of '$text' took no clipboard"
+    holds clipboard_is "$text" || fail "'$text' changed to '$(paste_text)'"
+  done
   # Still polling all along.
   expect_rewritten "${FIND}after" "${REPLACEMENT}after"
 }
@@ -286,6 +310,8 @@ case_FirstRunConfiguresAndTheSavedRuleRewrites() {
   screenshot settings-dialog-first-run.png "$(area_of "$dialog")"
   click_twips "$dialog" 4095 1387 307  # 原始網址
   xdotool key ctrl+a && xdotool type --delay 5 "$FIND"
+  # Copied from the program's own window: rewritten like any copy once the rule runs.
+  xdotool key ctrl+a ctrl+c
   click_twips "$dialog" 4095 1387 787  # 取代成
   xdotool key ctrl+a && xdotool type --delay 5 "$REPLACEMENT"
   click_twips "$dialog" 4095 3487 367  # 設定
@@ -293,6 +319,8 @@ case_FirstRunConfiguresAndTheSavedRuleRewrites() {
   WAIT=2 wait_until eval '! shown "$pid" "環境設定"' || fail "the dialog stayed open"
   grep -qxF "temp1=$FIND" "$SETTINGS" && grep -qxF "temp2=$REPLACEMENT" "$SETTINGS" &&
     grep -qxF "vl=1" "$SETTINGS" || fail "settings file: $(cat "$SETTINGS" 2>&1)"
+  WAIT=3 wait_until clipboard_is "$REPLACEMENT" ||
+    fail "the text copied from the dialog is '$(paste_text)'"
   expect_rewritten "${FIND}now" "${REPLACEMENT}now"
 }
 
@@ -309,6 +337,60 @@ case_WithoutTrayTheMainWindowIsShownAndSaysSo() {
   expect_rewritten "${FIND}x" "${REPLACEMENT}x"
 }
 
+case_SilentOwnerHoldsUpNeitherANewerCopyNorTheWindows() {
+  [[ -x ${TLLINK_SILENT_OWNER:-} ]] || { fail "TLLINK_SILENT_OWNER names no program"; return; }
+  store_rule "$FIND" "$REPLACEMENT"
+  start_tray
+  launch
+  wait_until icon_docked || fail "no tray icon docked"
+  local start ms x y taken said=$TLLINK_E2E_WORK/silent-owner.out
+  read -r x y <<<"$(icon_centre)"
+  start=$(now_us)
+  copy_text "${FIND}answered"
+  POLL=0.01 WAIT=1 wait_until clipboard_is "${REPLACEMENT}answered" || fail "no rewrite at all"
+  echo "copy to rewritten, with owners that answer: $(ms_since "$start") ms"
+
+  # Another program takes the clipboard, offering a link, and stops answering for 4 s.
+  "$TLLINK_SILENT_OWNER" "see ${FIND}stale" 4000 3000 >"$said" \
+    2>>"$TLLINK_E2E_WORK/tllink.log" &
+  helpers+=($!)
+  WAIT=2 POLL=0.01 wait_until grep -q owner "$said" || fail "the silent owner took no clipboard"
+  taken=$(now_us)
+  sleep 0.05  # time for the program to ask it for its text
+  start=$(now_us)
+  xdotool mousemove "$x" "$y" click 3
+  POLL=0.01 WAIT=2 wait_until menu_open || fail "no menu while the clipboard's owner is silent"
+  ms=$(ms_since "$start")
+  echo "tray menu open while the owner is silent: $ms ms"
+  ((ms <= 500)) || fail "the menu took $ms ms to open"
+  xdotool key Escape
+  WAIT=2 wait_until eval '! menu_open' || fail "the menu stayed open"
+
+  # The user copies a link 0.5 s after the silent owner took the clipboard.
+  while (($(ms_since "$taken") < 500)); do sleep 0.01; done
+  start=$(now_us)
+  copy_text "${FIND}fresh"
+  POLL=0.01 WAIT=2 wait_until clipboard_is "${REPLACEMENT}fresh"
+  ms=$(ms_since "$start")
+  echo "copy to rewritten, an older owner silent: $ms ms"
+  ((ms <= 1000)) || fail "the newer copy took $ms ms (clipboard: '$(paste_text)')"
+
+  # The silent owner wakes and answers what it was asked: its text is no longer the copy.
+  WAIT=6 wait_until grep -q awake "$said" || fail "the silent owner did not wake"
+  HOLD=3 holds clipboard_is "${REPLACEMENT}fresh" || fail "the clipboard became '$(paste_text)'"
+  expect_rewritten "${FIND}later" "${REPLACEMENT}later"
+
+  # 離開 while an owner is silent ends the program at once.
+  "$TLLINK_SILENT_OWNER" "see ${FIND}stale" 4000 500 >"$said" 2>>"$TLLINK_E2E_WORK/tllink.log" &
+  helpers+=($!)
+  WAIT=2 POLL=0.01 wait_until grep -q owner "$said" || fail "the silent owner took no clipboard"
+  sleep 0.05
+  xdotool mousemove "$x" "$y" click 3
+  WAIT=1 wait_until menu_open || fail "no menu while the clipboard's owner is silent"
+  xdotool key Down Down Return
+  WAIT=2 ends_with_success "$pid" "the program, while the clipboard's owner was silent,"
+}
+
 # ---- Run ----
 name=${1:?usage: cases.sh CASE}
 if ! declare -F "case_$name" >/dev/null; then
@@ -316,6 +398,7 @@ if ! declare -F "case_$name" >/dev/null; then
   exit 2
 fi
 "case_$name"
+for helper in "${helpers[@]}"; do kill "$helper" 2>/dev/null; done
 for program in "${programs[@]}"; do
   if running "$program"; then
     kill "$program" 2>/dev/null

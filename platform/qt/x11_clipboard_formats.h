@@ -1,0 +1,50 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tllink::platform::qt {
+
+// The X11 atoms the clipboard reader speaks in, interned once per connection.
+struct ClipboardAtoms {
+  xcb_atom_t clipboard = XCB_ATOM_NONE;
+  xcb_atom_t targets = XCB_ATOM_NONE;
+  xcb_atom_t incr = XCB_ATOM_NONE;
+  xcb_atom_t utf8_string = XCB_ATOM_NONE;
+  xcb_atom_t text_plain_utf8 = XCB_ATOM_NONE;
+  xcb_atom_t text_plain = XCB_ATOM_NONE;
+  xcb_atom_t password_hint = XCB_ATOM_NONE;
+  xcb_atom_t gnome_copied_files = XCB_ATOM_NONE;
+  xcb_atom_t uri_list = XCB_ATOM_NONE;
+  xcb_atom_t transfer_property = XCB_ATOM_NONE;  // where owners put what the reader asked for
+  xcb_atom_t time_property = XCB_ATOM_NONE;      // touched to learn the server's time
+
+  // Round trips to the X server only; nothing when one fails.
+  static std::optional<ClipboardAtoms> Intern(xcb_connection_t* connection);
+};
+
+enum class TextEncoding { kUtf8, kLatin1 };
+
+// What the owner's TARGETS say, as far as the program cares.
+struct ClipboardOffer {
+  bool password_hint = false;
+  bool gnome_copied_files = false;
+  bool uri_list = false;
+  xcb_atom_t text_target = XCB_ATOM_NONE;  // the best text format offered; none: no text
+  TextEncoding text_encoding = TextEncoding::kUtf8;
+};
+ClipboardOffer ReadOffer(std::span<const xcb_atom_t> targets, const ClipboardAtoms& atoms);
+
+// The password managers' mark for content that clipboard monitors must leave alone.
+bool MarksSecret(std::string_view password_hint);
+// A text/uri-list of local files only: files copied in a file manager.
+bool ListsOnlyLocalFiles(std::string_view uri_list);
+// The text exactly as the owner meant it; nothing when bytes are not valid in the encoding
+// (rewriting such a text would lose them).
+std::optional<std::u16string> DecodeText(std::string_view bytes, TextEncoding encoding);
+
+}  // namespace tllink::platform::qt
