@@ -139,6 +139,7 @@ void Form1::Command4_Click() {
 }
 
 void Form1::ShowBalloon(std::u16string_view text) {
+  takeable_.reset();  // a click now is on this balloon
   module1_.ShowTrayBalloon(Picture1().Handle(), mlngID, platform::kNiifInfo, kAppTitle, text);
 }
 

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/toolkit.h"
 
@@ -94,7 +96,10 @@ class Form1 final : public platform::WindowEvents {
   // The steps of the tick, one for each thing it waits for.
   void ReadClipboardText();
   void ConvertText(std::uint32_t copy);
-  void WriteConvertedText();
+  void WriteClipboard();
+  // A click on the balloon of the last conversion puts the copy back as it was read.
+  void TakeBackConversion();
+  void ForgetRichFormats();
   // Nothing more to do until the clipboard moves on from `copy` or the rule changes.
   void AwaitChangeFrom(std::uint32_t copy);
 
@@ -113,11 +118,16 @@ class Form1 final : public platform::WindowEvents {
   // Rewrite tick state.
   std::u16string clipText;
   std::u16string convertedText;
+  // The rich formats of the copy as read with clipText, and as converted; kept only until the
+  // next copy, to take the conversion back.
+  std::vector<platform::RichFormat> clip_rich_;
+  std::vector<platform::RichFormat> converted_rich_;
   // What the tick waits for, and for which copy. Each tick acts on it and moves it on.
   enum class Awaiting {
     kText,    // the clipboard's text: read it (again)
     kChange,  // a change of the clipboard from `copy`, or of the rule from `rule`
-    kWrite,   // convertedText to be on the clipboard in place of copy `copy`
+    kWrite,   // the converted copy to be on the clipboard in place of copy `copy`, or, when
+              // `taking_back`, the copy as read in place of its conversion `copy`
   };
   struct Rule {
     std::u16string find_text;
@@ -127,6 +137,7 @@ class Form1 final : public platform::WindowEvents {
     Awaiting awaiting = Awaiting::kText;
     std::uint32_t copy = 0;  // a clipboard sequence number
     Rule rule;               // kChange: the rule the copy was looked at with
+    bool taking_back = false;
   };
   TickState tick_;
   // Writes of convertedText over clipText that failed, in a row: a copy whose writes keep
@@ -135,6 +146,9 @@ class Form1 final : public platform::WindowEvents {
   // The text this program last put on the clipboard. It is never converted again, whoever
   // puts it there next (a clipboard manager or a remote-desktop bridge may copy it back).
   std::u16string written_text_;
+  // The conversion that a click on its balloon takes back: its sequence number, while its
+  // balloon is the last one shown.
+  std::optional<std::uint32_t> takeable_;
   // A text at least this long is written on the tick after the one that read it.
   static constexpr std::size_t kLargeTextUnits = std::size_t{1} << 20;
 };

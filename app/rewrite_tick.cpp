@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "app/report_failure.h"
 #include "app/rewrite.h"
+#include "app/rich_formats.h"
 #include "settings/form2.h"
 
 namespace tllink {
@@ -81,7 +82,7 @@ void Form1::Timer2_Timer() {
       ReadClipboardText();
       return;
     case Awaiting::kWrite:
-      WriteConvertedText();
+      WriteClipboard();
       return;
   }
 }
@@ -90,7 +91,7 @@ void Form1::ReadClipboardText() {
   using Clipboard = platform::Clipboard;
   Clipboard& clipboard = toolkit_.GetClipboard();
   tick_.awaiting = Awaiting::kText;  // until the read has an answer
-  Clipboard::ReadResult read = clipboard.ReadText();
+  Clipboard::ReadResult read = clipboard.ReadText(form2_.temp1);
   switch (read.status) {
     case Clipboard::ReadStatus::Ok:
       break;
@@ -100,6 +101,7 @@ void Form1::ReadClipboardText() {
       return;  // the next tick reads again
     case Clipboard::ReadStatus::NoText:
     case Clipboard::ReadStatus::Excluded:
+      ForgetRichFormats();
       AwaitChangeFrom(read.sequence);
       return;
   }
@@ -110,6 +112,8 @@ void Form1::ReadClipboardText() {
   if (read.text == written_text_) return;
   if (read.text != clipText) failed_writes_ = 0;  // another copy
   clipText = std::move(read.text);
+  clip_rich_ = std::move(read.rich);
+  converted_rich_.clear();
   if (failed_writes_ >= kWriteTries) return;  // given up until the next copy
   ConvertText(read.sequence);
 }
@@ -120,8 +124,9 @@ void Form1::ConvertText(std::uint32_t copy) {
   std::u16string rewritten;
   try {
     rewritten = ReplaceAll(clipText, find_text, form2_.temp2);
+    converted_rich_ = RewriteRichFormats(clip_rich_, find_text, form2_.temp2);
   } catch (const std::bad_alloc&) {
-    return;  // the user's text stays as it is
+    return;  // the user's copy stays as it is
   }
   if (rewritten == clipText) return;
   convertedText = std::move(rewritten);
@@ -131,20 +136,30 @@ void Form1::ConvertText(std::uint32_t copy) {
   // Reading and rewriting a text this large keeps the GUI thread busy for a while (seconds,
   // under Wine): the write waits for the next tick, and the window answers in between.
   if (clipText.size() >= kLargeTextUnits) return;
-  WriteConvertedText();
+  WriteClipboard();
 }
 
-void Form1::WriteConvertedText() {
+void Form1::WriteClipboard() {
   using Clipboard = platform::Clipboard;
   Clipboard& clipboard = toolkit_.GetClipboard();
-  const Clipboard::WriteResult written = clipboard.ReplaceText(clipText, tick_.copy, convertedText);
+  const platform::ContentView read{clipText, clip_rich_};
+  const platform::ContentView converted{convertedText, converted_rich_};
+  const bool back = tick_.taking_back;
+  const Clipboard::WriteResult written =
+      back ? clipboard.ReplaceContent(converted, tick_.copy, read)
+           : clipboard.ReplaceContent(read, tick_.copy, converted);
   switch (written.status) {
     case Clipboard::WriteStatus::Ok:
-      failed_writes_ = 0;
-      written_text_ = convertedText;
+      written_text_ = back ? clipText : convertedText;
       AwaitChangeFrom(written.sequence);
+      if (back) {
+        ForgetRichFormats();
+        return;
+      }
+      failed_writes_ = 0;
       // Announced once the rewritten text is there, never for a write that did not happen.
       ShowBalloon(u"以轉換...");
+      takeable_ = written.sequence;
       return;
     case Clipboard::WriteStatus::Pending:  // its delivery runs the tick again
     case Clipboard::WriteStatus::Busy:     // the next tick writes again
@@ -153,7 +168,11 @@ void Form1::WriteConvertedText() {
       tick_.awaiting = Awaiting::kText;  // the newer copy is read next
       return;
     case Clipboard::WriteStatus::Failed:
-      // The user's text is there, as it was; it is read and converted again on the next tick,
+      if (back) {
+        AwaitChangeFrom(clipboard.SequenceNumber());  // the conversion stays
+        return;
+      }
+      // The user's copy is there, as it was; it is read and converted again on the next tick,
       // but only a few times.
       ++failed_writes_;
       if (failed_writes_ < kWriteTries) {
@@ -163,6 +182,21 @@ void Form1::WriteConvertedText() {
       }
       return;
   }
+}
+
+void Form1::TakeBackConversion() {
+  if (!takeable_ || tick_.awaiting != Awaiting::kChange) return;
+  // Never over a newer copy: only while the conversion is still what the clipboard holds.
+  if (toolkit_.GetClipboard().SequenceNumber() != *takeable_) return;
+  const std::uint32_t conversion = *std::exchange(takeable_, std::nullopt);
+  tick_ = TickState{Awaiting::kWrite, conversion, {}, true};
+  WriteClipboard();
+}
+
+void Form1::ForgetRichFormats() {
+  clip_rich_.clear();
+  converted_rich_.clear();
+  takeable_.reset();
 }
 
 void Form1::AwaitChangeFrom(std::uint32_t copy) {

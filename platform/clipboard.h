@@ -2,13 +2,29 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tllink::platform {
 
-// The system clipboard, Unicode text only. Text is UTF-16 exactly as stored there: nothing is
-// normalised, validated or converted.
+// A rich format of a copy (HTML, RTF, a list of links): its name as the platform knows it, and
+// its bytes exactly as stored.
+struct RichFormat {
+  std::string name;
+  std::string bytes;
+  friend bool operator==(const RichFormat&, const RichFormat&) = default;
+};
+
+// A copy as the program puts it on the clipboard: its text and the rich formats beside it.
+struct ContentView {
+  std::u16string_view text;
+  std::span<const RichFormat> rich;
+};
+
+// The system clipboard: Unicode text, and the rich formats that go with it. Text is UTF-16 exactly
+// as stored there: nothing is normalised, validated or converted.
 //
 // No call waits for another program. What needs another program's answer (the owner hands
 // over its text, or hears that its content goes) is done by the platform off the GUI thread:
@@ -33,13 +49,16 @@ class Clipboard {
   struct ReadResult {
     ReadStatus status = ReadStatus::Failed;
     std::u16string text;
-    std::uint32_t sequence = 0;  // the sequence number of the content the result is about
+    std::vector<RichFormat> rich;  // the rich formats the platform rewrites, when asked for
+    std::uint32_t sequence = 0;    // the sequence number of the content the result is about
   };
-  // The text of the clipboard's content. The result of a read that was Pending is handed over
-  // once it is there, even when someone has copied since: `sequence` tells which content it is.
-  // A read still running for content that is no longer there is dropped where the platform
-  // can, and the current content is read instead.
-  virtual ReadResult ReadText() = 0;
+  // The text of the clipboard's content, and its rich formats when the text contains
+  // `rich_if_containing` (not empty): only a copy that is converted needs them, and an owner may
+  // make them only when asked. The result of a read that was Pending is handed over once it is
+  // there, even when someone has copied since: `sequence` tells which content it is. A read
+  // still running for content that is no longer there is dropped where the platform can, and
+  // the current content is read instead.
+  virtual ReadResult ReadText(std::u16string_view rich_if_containing) = 0;
 
   enum class WriteStatus {
     Ok,
@@ -52,11 +71,11 @@ class Clipboard {
     WriteStatus status = WriteStatus::Failed;
     std::uint32_t sequence = 0;  // after a successful write: the sequence number it produced
   };
-  // Clears every format and puts `text` there, in one open, but only while the clipboard still
-  // holds `current`, the text read with `expected_sequence`. Should `text` not take, `current`
-  // is put back: a failure never leaves the clipboard empty.
-  virtual WriteResult ReplaceText(std::u16string_view current, std::uint32_t expected_sequence,
-                                  std::u16string_view text) = 0;
+  // Clears every format and puts `replacement` there, in one open, but only while the clipboard
+  // still holds `current`, the content read with `expected_sequence`. Should `replacement` not
+  // take, `current` is put back: a failure never leaves the clipboard empty.
+  virtual WriteResult ReplaceContent(ContentView current, std::uint32_t expected_sequence,
+                                     ContentView replacement) = 0;
 };
 
 // What a clipboard watch calls, on the GUI thread.

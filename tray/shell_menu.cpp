@@ -10,10 +10,15 @@ namespace tllink {
 
 namespace {
 constexpr long kRightButtonUp = 0x205;
-}
+constexpr long kBalloonUserClick = 0x405;  // the shell's NIN_BALLOONUSERCLICK
+}  // namespace
 
 void Form1::Picture1_MouseMove(int /*button*/, int /*shift*/, float x, float /*y*/) {
   const long message = NotificationNumber(Picture1().GetScaleMode(), x, toolkit_.TwipsPerPixelX());
+  if (message == kBalloonUserClick) {
+    TakeBackConversion();
+    return;
+  }
   if (message != kRightButtonUp) return;
 
   // The menu belongs to the main window even while it is hidden; without the foreground the

@@ -16,7 +16,11 @@ bool MemoryClipboard::TakeBusyOpen() {
   return true;
 }
 
-Clipboard::ReadResult MemoryClipboard::ReadText() {
+MemoryClipboard::Content MemoryClipboard::Copy(ContentView view) {
+  return Content{std::u16string(view.text), {view.rich.begin(), view.rich.end()}};
+}
+
+Clipboard::ReadResult MemoryClipboard::ReadText(std::u16string_view rich_if_containing) {
   if (read_answer_) return *std::exchange(read_answer_, std::nullopt);
   ReadResult result;
   result.sequence = sequence_;
@@ -38,19 +42,26 @@ Clipboard::ReadResult MemoryClipboard::ReadText() {
     result.status = ReadStatus::Failed;
   } else if (excluded_) {
     result.status = ReadStatus::Excluded;
-  } else if (late_owner_) {
-    waiting_ = Waiting{false, sequence_, {}, *text_};
-    result.status = ReadStatus::Pending;
   } else {
     result.status = ReadStatus::Ok;
     result.text = *text_;
+    if (!rich_if_containing.empty() && !rich_.empty() &&
+        text_->find(rich_if_containing) != std::u16string::npos) {
+      result.rich = rich_;
+      ++rich_reads_;
+    }
+    if (late_owner_) {
+      waiting_ =
+          Waiting{false, sequence_, {}, Content{std::move(result.text), std::move(result.rich)}};
+      result = ReadResult{ReadStatus::Pending, {}, {}, sequence_};
+    }
   }
   return result;
 }
 
-Clipboard::WriteResult MemoryClipboard::ReplaceText(std::u16string_view current,
-                                                    std::uint32_t expected_sequence,
-                                                    std::u16string_view text) {
+Clipboard::WriteResult MemoryClipboard::ReplaceContent(ContentView current,
+                                                       std::uint32_t expected_sequence,
+                                                       ContentView replacement) {
   WriteResult result;
   if (waiting_ && waiting_->write && waiting_->sequence == expected_sequence) {
     result.status = WriteStatus::Pending;
@@ -75,15 +86,14 @@ Clipboard::WriteResult MemoryClipboard::ReplaceText(std::u16string_view current,
   }
   if (late_owner_) {
     // Emptying tells the owner its content goes, and waits for its answer.
-    waiting_ = Waiting{true, expected_sequence, std::u16string(current), std::u16string(text)};
+    waiting_ = Waiting{true, expected_sequence, Copy(current), Copy(replacement)};
     result.status = WriteStatus::Pending;
     return result;
   }
-  return Write(current, text);
+  return Write(Copy(current), Copy(replacement));
 }
 
-Clipboard::WriteResult MemoryClipboard::Write(std::u16string_view current,
-                                              std::u16string_view text) {
+Clipboard::WriteResult MemoryClipboard::Write(const Content& current, const Content& replacement) {
   WriteResult result;
   late_owner_ = false;
   other_formats_.clear();
@@ -91,13 +101,15 @@ Clipboard::WriteResult MemoryClipboard::Write(std::u16string_view current,
   // Emptying made this program the clipboard's owner, as on Windows.
   owned_by_us_ = true;
   if (fail_sets_) {
-    // Emptied, then the set failed: the text is put back, and only the text.
-    text_ = std::u16string(current);
+    // Emptied, then the set failed: what was read is put back.
+    text_ = current.text;
+    rich_ = current.rich;
     Changed(2);
     result.status = WriteStatus::Failed;
     return result;
   }
-  text_ = std::u16string(text);
+  text_ = replacement.text;
+  rich_ = replacement.rich;
   ++writes_;
   Changed(2);
   result.status = WriteStatus::Ok;
@@ -109,15 +121,18 @@ void MemoryClipboard::Deliver() {
   if (!waiting_) return;
   const Waiting waited = *std::exchange(waiting_, std::nullopt);
   if (waited.write) {
-    write_answer_ = Write(waited.current, waited.text);
+    write_answer_ = Write(waited.current, waited.content);
   } else {
-    read_answer_ = ReadResult{ReadStatus::Ok, waited.text, waited.sequence};
+    read_answer_ =
+        ReadResult{ReadStatus::Ok, waited.content.text, waited.content.rich, waited.sequence};
   }
   if (events_.on_delivered) events_.on_delivered();
 }
 
-void MemoryClipboard::Copied(std::optional<std::u16string> text, bool excluded, bool late) {
+void MemoryClipboard::Copied(std::optional<std::u16string> text, std::vector<RichFormat> rich,
+                             bool excluded, bool late) {
   text_ = std::move(text);
+  rich_ = std::move(rich);
   other_formats_.clear();
   excluded_ = excluded;
   late_owner_ = late;
@@ -129,8 +144,12 @@ void MemoryClipboard::CopyText(std::u16string text) {
   Copied(std::move(text));
 }
 
+void MemoryClipboard::CopyRich(std::u16string text, std::vector<RichFormat> rich) {
+  Copied(std::move(text), std::move(rich));
+}
+
 void MemoryClipboard::CopyTextLate(std::u16string text) {
-  Copied(std::move(text), false, true);
+  Copied(std::move(text), {}, false, true);
 }
 
 void MemoryClipboard::CopyOther(std::string format) {
@@ -139,7 +158,7 @@ void MemoryClipboard::CopyOther(std::string format) {
 }
 
 void MemoryClipboard::CopyExcludedText(std::u16string text) {
-  Copied(std::move(text), true);
+  Copied(std::move(text), {}, true);
 }
 
 void MemoryClipboard::Clear() {

@@ -14,12 +14,13 @@ namespace tllink::platform::memory {
 class MemoryClipboard final : public Clipboard {
  public:
   std::uint32_t SequenceNumber() override { return sequence_; }
-  ReadResult ReadText() override;
-  WriteResult ReplaceText(std::u16string_view current, std::uint32_t expected_sequence,
-                          std::u16string_view text) override;
+  ReadResult ReadText(std::u16string_view rich_if_containing) override;
+  WriteResult ReplaceContent(ContentView current, std::uint32_t expected_sequence,
+                             ContentView replacement) override;
 
   // Another program copies.
   void CopyText(std::u16string text);
+  void CopyRich(std::u16string text, std::vector<RichFormat> rich);  // text with rich formats
   void CopyOther(std::string format);          // non-text content such as "image/png"
   void CopyExcludedText(std::u16string text);  // text marked "do not monitor"
   void Clear();
@@ -31,6 +32,9 @@ class MemoryClipboard final : public Clipboard {
   void Deliver();
 
   std::optional<std::u16string> Text() const { return text_; }
+  const std::vector<RichFormat>& Rich() const { return rich_; }
+  // How often a read asked for the rich formats of a copy that has them.
+  int RichReads() const { return rich_reads_; }
   const std::set<std::string>& OtherFormats() const { return other_formats_; }
   bool OwnedByUs() const { return owned_by_us_; }
   int Opens() const { return opens_; }
@@ -55,19 +59,27 @@ class MemoryClipboard final : public Clipboard {
   void BeforeNextWrite(std::function<void()> action) { before_write_ = std::move(action); }
 
  private:
+  struct Content {
+    std::u16string text;
+    std::vector<RichFormat> rich;
+  };
   // A request the slow owner has not answered yet.
   struct Waiting {
     bool write = false;
     std::uint32_t sequence = 0;  // of the content read, or expected by the write
-    std::u16string current;      // write: the text to put back should the set fail
-    std::u16string text;         // read: the owner's text; write: the text to set
+    Content current;             // write: what to put back should the set fail
+    Content content;             // read: the owner's; write: what to set
   };
+  static Content Copy(ContentView view);
   bool TakeBusyOpen();
   void Changed(int changes = 1);
-  void Copied(std::optional<std::u16string> text, bool excluded = false, bool late = false);
-  WriteResult Write(std::u16string_view current, std::u16string_view text);
+  void Copied(std::optional<std::u16string> text, std::vector<RichFormat> rich = {},
+              bool excluded = false, bool late = false);
+  WriteResult Write(const Content& current, const Content& replacement);
 
   std::optional<std::u16string> text_;
+  std::vector<RichFormat> rich_;
+  int rich_reads_ = 0;
   std::set<std::string> other_formats_;
   bool excluded_ = false;
   bool late_owner_ = false;

@@ -402,5 +402,44 @@ TEST_F(RewriteTick, TextThatNeverArrivesCostsNothingAndTheNextCopyIsConverted) {
   EXPECT_EQ(CopyAndTick(u"next http://h/u/1/b"), u"next http://d/1/b");
 }
 
+// Rich copies, and taking a conversion back
+
+TEST_F(RewriteTick, RichFormatsAreConvertedWithTheTextAndABalloonClickPutsTheCopyBack) {
+  Tick();
+  Clip().CopyRich(u"no link", {{"text/html", "<b>no link</b>"}});
+  Tick();
+  EXPECT_EQ(Clip().RichReads(), 0) << "only a copy that is converted needs its rich formats";
+
+  const std::vector<platform::RichFormat> rich{{"text/html", "<a href=\"http://h/u/1/f\">f</a>"},
+                                               {"text/uri-list", "http://h/u/1/f"}};
+  Clip().CopyRich(u"http://h/u/1/f", rich);
+  Tick();
+  EXPECT_EQ(Clip().Text(), u"http://d/1/f");
+  EXPECT_EQ(Clip().Rich(),
+            (std::vector<platform::RichFormat>{{"text/html", "<a href=\"http://d/1/f\">f</a>"},
+                                               {"text/uri-list", "http://d/1/f"}}));
+  TrayNotification(0x405);  // the shell: the balloon was clicked
+  EXPECT_EQ(Clip().Text(), u"http://h/u/1/f");
+  EXPECT_EQ(Clip().Rich(), rich);
+  SettleTimer().Fire();
+  Ticks(5);
+  EXPECT_EQ(Clip().Text(), u"http://h/u/1/f") << "what was taken back is not converted again";
+  EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
+  EXPECT_EQ(CopyAndTick(u"http://h/u/1/g"), u"http://d/1/g") << "the next copy is";
+}
+
+TEST_F(RewriteTick, BalloonClickAfterANewerCopyOrAnotherBalloonDoesNothing) {
+  EXPECT_EQ(CopyAndTick(u"http://h/u/1/f"), u"http://d/1/f");
+  Clip().CopyText(u"newer");
+  TrayNotification(0x405);
+  EXPECT_EQ(Clip().Text(), u"newer");
+
+  EXPECT_EQ(CopyAndTick(u"http://h/u/1/g"), u"http://d/1/g");
+  ChooseFromTrayMenu(Form1::kAbout);
+  TrayNotification(0x405);  // on the About balloon
+  EXPECT_EQ(Clip().Text(), u"http://d/1/g");
+  EXPECT_EQ(Clip().Writes(), 2);
+}
+
 }  // namespace
 }  // namespace tllink::testing
