@@ -1,9 +1,11 @@
 #include "platform/win32/win32_clipboard.h"
 
 #include <string.h>  // wcsnlen
-#include <cwchar>
+#include <cstring>
 #include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/win32/handles.h"
 
@@ -40,7 +42,7 @@ class GlobalLockGuard {
   }
   GlobalLockGuard(const GlobalLockGuard&) = delete;
   GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
-  wchar_t* Data() const { return static_cast<wchar_t*>(data_); }
+  void* Data() const { return data_; }
 
  private:
   HGLOBAL memory_;
@@ -56,15 +58,27 @@ bool ExcludedFromMonitoring() {
          (ignore != 0 && IsClipboardFormatAvailable(ignore));
 }
 
-// A movable copy of `text` followed by a NUL, as the clipboard wants it.
-UniqueGlobal AllocateText(std::u16string_view text) {
-  UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t)));
+// The rich formats the program rewrites with a copy's text.
+constexpr const char* kRichFormats[] = {"HTML Format", "Rich Text Format"};
+
+UINT FormatId(const std::string& name) {
+  return RegisterClipboardFormatW(std::wstring(name.begin(), name.end()).c_str());
+}
+
+// A movable copy of `bytes`, as the clipboard wants it.
+UniqueGlobal Allocate(const void* bytes, std::size_t size) {
+  UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, size));
   if (!memory) return memory;
   const GlobalLockGuard lock(memory.get());
   if (!lock.Data()) return {};
-  std::wmemcpy(lock.Data(), reinterpret_cast<const wchar_t*>(text.data()), text.size());
-  lock.Data()[text.size()] = L'\0';
+  std::memcpy(lock.Data(), bytes, size);
   return memory;
+}
+
+// A movable copy of `text` followed by a NUL.
+UniqueGlobal AllocateText(std::u16string_view text) {
+  std::u16string terminated(text);
+  return Allocate(terminated.c_str(), (terminated.size() + 1) * sizeof(char16_t));
 }
 
 // The text in clipboard memory: up to its first NUL, never past the block.
@@ -72,12 +86,49 @@ std::optional<std::u16string> TextOf(HANDLE data) {
   if (!data) return std::nullopt;
   const GlobalLockGuard lock(data);
   if (!lock.Data()) return std::nullopt;
-  const std::size_t capacity = GlobalSize(data) / sizeof(wchar_t);
-  return FromWide(lock.Data(), wcsnlen(lock.Data(), capacity));
+  const auto* units = static_cast<const wchar_t*>(lock.Data());
+  return FromWide(units, wcsnlen(units, GlobalSize(data) / sizeof(wchar_t)));
 }
 
-// Runs on the clipboard thread: the text of the clipboard, opened with `window`.
-Clipboard::ReadResult ReadWithWindow(HWND window) {
+// Every byte of clipboard memory.
+std::optional<std::string> BytesOf(HANDLE data) {
+  if (!data) return std::nullopt;
+  const GlobalLockGuard lock(data);
+  if (!lock.Data()) return std::nullopt;
+  return std::string(static_cast<const char*>(lock.Data()), GlobalSize(data));
+}
+
+// A copy allocated for the clipboard: its text and its rich formats with their ids.
+struct Allocated {
+  UniqueGlobal text;
+  std::vector<std::pair<UINT, UniqueGlobal>> rich;
+};
+
+std::optional<Allocated> Allocate(ContentView content) {
+  Allocated allocated{AllocateText(content.text), {}};
+  if (!allocated.text) return std::nullopt;
+  for (const RichFormat& format : content.rich) {
+    const UINT id = FormatId(format.name);
+    UniqueGlobal memory = Allocate(format.bytes.data(), format.bytes.size());
+    if (id == 0 || !memory) return std::nullopt;
+    allocated.rich.emplace_back(id, std::move(memory));
+  }
+  return allocated;
+}
+
+// Sets what was allocated on the open, emptied clipboard; the clipboard owns what took.
+bool Set(Allocated& content) {
+  if (!SetClipboardData(CF_UNICODETEXT, content.text.get())) return false;
+  content.text.release();
+  for (auto& [id, memory] : content.rich) {
+    if (SetClipboardData(id, memory.get())) memory.release();
+  }
+  return true;
+}
+
+// Runs on the clipboard thread: the text of the clipboard, opened with `window`, and its rich
+// formats when the text contains `rich_if_containing`.
+Clipboard::ReadResult ReadWithWindow(HWND window, std::u16string_view rich_if_containing) {
   Clipboard::ReadResult result;
   const auto open = OpenClipboardGuard::Open(window);
   if (!open) {
@@ -99,6 +150,16 @@ Clipboard::ReadResult ReadWithWindow(HWND window) {
     result.status = Clipboard::ReadStatus::Failed;
     return result;
   }
+  if (!rich_if_containing.empty() && text->find(rich_if_containing) != std::u16string::npos) {
+    for (const char* name : kRichFormats) {
+      const UINT id = FormatId(name);
+      if (id == 0 || !IsClipboardFormatAvailable(id)) continue;
+      // A rich format that cannot be read is left out, as one that cannot be rewritten is.
+      if (std::optional<std::string> bytes = BytesOf(GetClipboardData(id))) {
+        result.rich.push_back(RichFormat{name, std::move(*bytes)});
+      }
+    }
+  }
   // Taken after the data: an owner that renders on request may move the number meanwhile.
   result.sequence = GetClipboardSequenceNumber();
   result.status = Clipboard::ReadStatus::Ok;
@@ -106,19 +167,17 @@ Clipboard::ReadResult ReadWithWindow(HWND window) {
   return result;
 }
 
-// Runs on the clipboard thread: `replacement` in place of what has `expected_sequence`.
-Clipboard::WriteStatus ReplaceWithWindow(HWND window, UniqueGlobal& replacement,
-                                         UniqueGlobal& previous, std::uint32_t expected_sequence) {
+// Runs on the clipboard thread: `replacement` in place of what has `expected_sequence`, or
+// `current` back should it not take.
+Clipboard::WriteStatus ReplaceWithWindow(HWND window, Allocated& replacement, Allocated& current,
+                                         std::uint32_t expected_sequence) {
   const auto open = OpenClipboardGuard::Open(window);
   if (!open) return Clipboard::WriteStatus::Busy;
   if (GetClipboardSequenceNumber() != expected_sequence) return Clipboard::WriteStatus::Changed;
   // Tells the previous owner that its content goes, and waits for its answer.
   if (!EmptyClipboard()) return Clipboard::WriteStatus::Failed;
-  if (SetClipboardData(CF_UNICODETEXT, replacement.get())) {
-    replacement.release();  // the clipboard owns it now
-    return Clipboard::WriteStatus::Ok;
-  }
-  if (SetClipboardData(CF_UNICODETEXT, previous.get())) previous.release();
+  if (Set(replacement)) return Clipboard::WriteStatus::Ok;
+  Set(current);
   return Clipboard::WriteStatus::Failed;
 }
 
@@ -132,7 +191,7 @@ std::uint32_t Win32Clipboard::SequenceNumber() {
   return GetClipboardSequenceNumber();
 }
 
-Clipboard::ReadResult Win32Clipboard::ReadText() {
+Clipboard::ReadResult Win32Clipboard::ReadText(std::u16string_view rich_if_containing) {
   {
     const std::lock_guard lock(results_->mutex);
     if (results_->read) return *std::exchange(results_->read, std::nullopt);
@@ -145,18 +204,20 @@ Clipboard::ReadResult Win32Clipboard::ReadText() {
     return result;
   }
   // Even asking for the formats is left to the thread: under Wine it may ask the owner first.
-  const bool started = thread_ && thread_->Start([results = results_](HWND window) {
-    ReadResult read = ReadWithWindow(window);
-    const std::lock_guard lock(results->mutex);
-    results->read = std::move(read);
-  });
+  const bool started =
+      thread_ && thread_->Start([results = results_,
+                                 containing = std::u16string(rich_if_containing)](HWND window) {
+        ReadResult read = ReadWithWindow(window, containing);
+        const std::lock_guard lock(results->mutex);
+        results->read = std::move(read);
+      });
   result.status = started ? ReadStatus::Pending : ReadStatus::Failed;
   return result;
 }
 
-Clipboard::WriteResult Win32Clipboard::ReplaceText(std::u16string_view current,
-                                                   std::uint32_t expected_sequence,
-                                                   std::u16string_view text) {
+Clipboard::WriteResult Win32Clipboard::ReplaceContent(ContentView current,
+                                                      std::uint32_t expected_sequence,
+                                                      ContentView replacement) {
   {
     const std::lock_guard lock(results_->mutex);
     if (results_->write && results_->write_expected_sequence == expected_sequence) {
@@ -170,20 +231,23 @@ Clipboard::WriteResult Win32Clipboard::ReplaceText(std::u16string_view current,
   }
   // Both allocated before the clipboard is opened: running out of memory cannot empty it, and
   // the clipboard is held only for the exchange itself.
-  struct Texts {
-    UniqueGlobal replacement;
-    UniqueGlobal previous;
+  struct Contents {
+    Allocated replacement;
+    Allocated current;
   };
-  auto texts = std::make_shared<Texts>(Texts{AllocateText(text), AllocateText(current)});
-  if (!texts->replacement || !texts->previous) {
+  std::optional<Allocated> allocated_replacement = Allocate(replacement);
+  std::optional<Allocated> allocated_current = Allocate(current);
+  if (!allocated_replacement || !allocated_current) {
     result.status = WriteStatus::Failed;
     return result;
   }
+  auto contents = std::make_shared<Contents>(
+      Contents{std::move(*allocated_replacement), std::move(*allocated_current)});
   const bool started =
-      thread_ && thread_->Start([results = results_, texts, expected_sequence](HWND window) {
+      thread_ && thread_->Start([results = results_, contents, expected_sequence](HWND window) {
         WriteResult written;
         written.status =
-            ReplaceWithWindow(window, texts->replacement, texts->previous, expected_sequence);
+            ReplaceWithWindow(window, contents->replacement, contents->current, expected_sequence);
         // Read once the clipboard is closed: closing can move the number too.
         if (written.status == WriteStatus::Ok) written.sequence = GetClipboardSequenceNumber();
         const std::lock_guard lock(results->mutex);

@@ -11,8 +11,9 @@
 
 namespace tllink::platform::win32 {
 
-// The Windows clipboard, CF_UNICODETEXT only. Every open, read and write runs on the clipboard
-// thread; the GUI thread only starts them and takes their results.
+// The Windows clipboard: CF_UNICODETEXT, and "HTML Format" and "Rich Text Format" beside it. Every
+// open, read and write runs on the clipboard thread; the GUI thread only starts them and takes
+// their results.
 class Win32Clipboard final : public Clipboard {
  public:
   // Posted to the notify window when a read or write has its result.
@@ -22,9 +23,9 @@ class Win32Clipboard final : public Clipboard {
   void SetNotifyWindow(HWND window);
 
   std::uint32_t SequenceNumber() override;
-  ReadResult ReadText() override;
-  WriteResult ReplaceText(std::u16string_view current, std::uint32_t expected_sequence,
-                          std::u16string_view text) override;
+  ReadResult ReadText(std::u16string_view rich_if_containing) override;
+  WriteResult ReplaceContent(ContentView current, std::uint32_t expected_sequence,
+                             ContentView replacement) override;
 
  private:
   // What the clipboard thread hands back, taken by the GUI thread.

@@ -2,8 +2,28 @@
 
 #include "tests/e2e/fixture.h"
 
+#include <cstdio>
+
 namespace tllink::e2e {
 namespace {
+
+// Windows' HTML Format of `fragment` in a page, with the header's offsets in ten digits.
+std::string WindowsHtml(const std::string& fragment) {
+  const std::string html =
+      "<html><body><!--StartFragment-->" + fragment + "<!--EndFragment--></body></html>";
+  const auto header = [](std::size_t html_at, std::size_t html_end, std::size_t fragment_at,
+                         std::size_t fragment_end) {
+    char text[160];
+    std::snprintf(text, sizeof(text),
+                  "Version:0.9\r\nStartHTML:%010zu\r\nEndHTML:%010zu\r\nStartFragment:%010zu\r\n"
+                  "EndFragment:%010zu\r\n",
+                  html_at, html_end, fragment_at, fragment_end);
+    return std::string(text);
+  };
+  const std::size_t size = header(0, 0, 0, 0).size();
+  const std::size_t fragment_at = size + html.find("<!--StartFragment-->") + 20;
+  return header(size, size + html.size(), fragment_at, fragment_at + fragment.size()) + html;
+}
 
 class Clipboard : public E2eTest {
  protected:
@@ -86,6 +106,38 @@ TEST_F(Clipboard, ReplacementContainingFindTextIsAppliedOnce) {
       },
       1200ms, 100ms))
       << "rewritten again: " << pasted.value_or("(no text)");
+}
+
+TEST_F(Clipboard, RichCopyIsRewrittenInEveryFormatAndABalloonClickPutsItBack) {
+  StoreRule(kFind, kReplacement);
+  Program& program = Start();
+  ASSERT_TRUE(WaitUntil([&] { return program.MainWindow() != nullptr; }, 5s));
+  const HWND picture = FindChildOfClass(program.MainWindow(), L"TllinkPictureBox", L"");
+  ASSERT_NE(picture, nullptr);
+
+  // A link as a browser and a word processor copy it: in the text, in an href (with "&"
+  // escaped) and in a field of RTF.
+  const auto copy = [](std::wstring_view prefix) {
+    const std::string link = Utf8(Link(prefix, L"a.zip?x=1"));
+    return std::tuple{
+        Link(prefix, L"a.zip?x=1&y=2") + L" 報告",
+        WindowsHtml("<a href=\"" + link + "&amp;y=2\">報告 😀</a> " + link),
+        "{\\rtf1\\ansi{\\field{\\*\\fldinst{HYPERLINK \"" + link + "\"}}{\\fldrslt \\'b3\\'f8}}}"};
+  };
+  const auto [text, html, rtf] = copy(kFind);
+  const auto [new_text, new_html, new_rtf] = copy(kReplacement);
+  ClipboardUser user;
+  ASSERT_TRUE(user.CopyWith(text, {{L"HTML Format", html}, {L"Rich Text Format", rtf}}));
+  EXPECT_TRUE(WaitUntil([&] { return user.Text() == new_text; }, 3s)) << "the text";
+  EXPECT_EQ(user.Bytes(L"HTML Format"), new_html);
+  EXPECT_EQ(user.Bytes(L"Rich Text Format"), new_rtf);
+
+  // The shell tells of a click on the balloon, as it tells of clicks on the icon.
+  ASSERT_TRUE(PostMessageW(picture, WM_MOUSEMOVE, 0, MAKELPARAM(0x405, 0)));
+  EXPECT_TRUE(WaitUntil([&] { return user.Text() == text; }, 3s)) << "the text is not back";
+  EXPECT_EQ(user.Bytes(L"HTML Format"), html);
+  EXPECT_EQ(user.Bytes(L"Rich Text Format"), rtf);
+  EXPECT_TRUE(HoldsFor([&] { return user.Text() == text; }, 1s)) << "converted again";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -264,6 +265,42 @@ bool ClipboardUser::CopyAndHold(std::wstring_view text) {
   if (!SetClipboardData(CF_UNICODETEXT, memory.get())) return false;
   memory.release();  // the clipboard's now
   return true;
+}
+
+bool ClipboardUser::CopyWith(std::wstring_view text,
+                             const std::vector<std::pair<std::wstring, std::string>>& formats) {
+  if (!CopyAndHold(text)) return false;
+  bool copied = true;
+  for (const auto& [name, bytes] : formats) {
+    platform::win32::UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, bytes.size()));
+    void* data = memory ? GlobalLock(memory.get()) : nullptr;
+    if (data == nullptr) {
+      copied = false;
+      continue;
+    }
+    std::memcpy(data, bytes.data(), bytes.size());
+    GlobalUnlock(memory.get());
+    if (SetClipboardData(RegisterClipboardFormatW(name.c_str()), memory.get())) {
+      memory.release();
+    } else {
+      copied = false;
+    }
+  }
+  Release();
+  return copied;
+}
+
+std::optional<std::string> ClipboardUser::Bytes(const std::wstring& format) {
+  if (!OpenClipboard(owner_.get())) return std::nullopt;
+  std::optional<std::string> bytes;
+  if (HANDLE data = GetClipboardData(RegisterClipboardFormatW(format.c_str()))) {
+    if (const auto* start = static_cast<const char*>(GlobalLock(data))) {
+      bytes.emplace(start, GlobalSize(data));
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return bytes;
 }
 
 void ClipboardUser::Release() {

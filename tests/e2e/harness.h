@@ -78,8 +78,13 @@ class ClipboardUser {
   bool CopyAndHold(std::wstring_view text);
   void Release();
   bool Copy(std::wstring_view text);
+  // Copies `text` with further formats beside it, by registered name, byte for byte.
+  bool CopyWith(std::wstring_view text,
+                const std::vector<std::pair<std::wstring, std::string>>& formats);
   // The clipboard's Unicode text, every unit as stored; nothing when it has none or is busy.
   std::optional<std::wstring> Text();
+  // Every byte of a format, by registered name; nothing when the clipboard has none or is busy.
+  std::optional<std::string> Bytes(const std::wstring& format);
 
  private:
   platform::win32::UniqueWindow owner_;
