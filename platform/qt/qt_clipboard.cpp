@@ -89,9 +89,11 @@ bool MarkedSecret(const QMimeData& data) {
   return data.hasFormat(hint) && data.data(hint) == "secret";
 }
 
-// The text of `data`, or why there is none to rewrite. `decoded`: the text came from another
-// program as UTF-8, so that U+FFFD stands for bytes that were not valid UTF-8.
-Clipboard::ReadResult TextOf(const QMimeData& data, bool decoded, std::uint32_t sequence) {
+// The text of `data`, or why there is none to rewrite, with its rich formats when the text
+// contains `rich_if_containing`. `decoded`: the text came from another program as UTF-8, so that
+// U+FFFD stands for bytes that were not valid UTF-8.
+Clipboard::ReadResult TextOf(const QMimeData& data, bool decoded, std::uint32_t sequence,
+                             std::u16string_view rich_if_containing) {
   Clipboard::ReadResult result;
   result.sequence = sequence;
   if (MarkedSecret(data)) {
@@ -111,6 +113,14 @@ Clipboard::ReadResult TextOf(const QMimeData& data, bool decoded, std::uint32_t 
   }
   result.status = Clipboard::ReadStatus::Ok;
   result.text = FromQString(text);
+  if (!rich_if_containing.empty() && result.text.find(rich_if_containing) != std::u16string::npos) {
+    for (const char* name : {"text/uri-list", "text/html"}) {
+      const QString format = QString::fromLatin1(name);
+      if (!data.hasFormat(format)) continue;
+      const QByteArray bytes = data.data(format);
+      result.rich.push_back(RichFormat{name, std::string(bytes.constData(), bytes.size())});
+    }
+  }
   return result;
 }
 
@@ -137,8 +147,8 @@ QtClipboard::QtClipboard() {
   }
 }
 
-Clipboard::ReadResult QtClipboard::ReadText() {
-  if (reader_ == nullptr) return ReadThroughQt();
+Clipboard::ReadResult QtClipboard::ReadText(std::u16string_view rich_if_containing) {
+  if (reader_ == nullptr) return ReadThroughQt(rich_if_containing);
   if (fetched_) {
     Fetched fetched = std::move(*fetched_);
     fetched_.reset();
@@ -152,9 +162,11 @@ Clipboard::ReadResult QtClipboard::ReadText() {
   const std::optional<std::uint32_t> owner = SelectionOwner();
   if (!owner) return Result(ReadStatus::Failed, changes_);
   if (*owner == XCB_WINDOW_NONE) return Result(ReadStatus::NoText, changes_);
-  if (WindowOfThisProgram(X11Connection(), *owner)) return ReadOwnContent(*owner);
+  if (WindowOfThisProgram(X11Connection(), *owner)) {
+    return ReadOwnContent(*owner, rich_if_containing);
+  }
   fetching_ = Fetching{++last_request_, changes_};
-  reader_->Fetch(fetching_->request);
+  reader_->Fetch(fetching_->request, std::u16string(rich_if_containing));
   return Result(ReadStatus::Pending, changes_);
 }
 
@@ -162,19 +174,21 @@ Clipboard::ReadResult QtClipboard::TakeFetched(Fetched fetched) {
   ReadResult result = Result(fetched.answer.status, fetched.sequence);
   if (result.status != ReadStatus::Ok) return result;
   result.text = std::move(fetched.answer.text);
+  result.rich = std::move(fetched.answer.rich);
   read_sequence_ = fetched.sequence;
   read_owner_ = fetched.answer.owner;
   read_owner_changes_ = fetched.answer.owner_changes;
   return result;
 }
 
-Clipboard::ReadResult QtClipboard::ReadOwnContent(std::uint32_t owner) {
+Clipboard::ReadResult QtClipboard::ReadOwnContent(std::uint32_t owner,
+                                                  std::u16string_view rich_if_containing) {
   const QMimeData* data = SystemClipboard().mimeData(QClipboard::Clipboard);
   if (data == nullptr) return Result(ReadStatus::NoText, changes_);
   // Qt asks the server for the owner again: should another program have copied since, this
   // is Qt's stand-in for that program's content, and reading it would wait for that program.
   if (data->inherits("QInternalMimeData")) return Result(ReadStatus::Busy, changes_);
-  ReadResult result = TextOf(*data, false, changes_);
+  ReadResult result = TextOf(*data, false, changes_, rich_if_containing);
   if (result.status == ReadStatus::Ok) {
     read_sequence_ = changes_;
     read_owner_ = owner;
@@ -184,7 +198,7 @@ Clipboard::ReadResult QtClipboard::ReadOwnContent(std::uint32_t owner) {
 }
 
 // Off X11 (Qt's offscreen platform, Wayland), or on an X server the reader could not reach.
-Clipboard::ReadResult QtClipboard::ReadThroughQt() {
+Clipboard::ReadResult QtClipboard::ReadThroughQt(std::u16string_view rich_if_containing) {
   const std::uint32_t before = changes_;
   const std::optional<std::uint32_t> owner_before = SelectionOwner();
   const QMimeData* data = SystemClipboard().mimeData(QClipboard::Clipboard);
@@ -192,7 +206,7 @@ Clipboard::ReadResult QtClipboard::ReadThroughQt() {
   // The program's own text was never decoded from bytes: a U+FFFD in it is the text's own.
   const bool own = owner_before ? WindowOfThisProgram(X11Connection(), *owner_before)
                                 : (ours_ != nullptr && data == ours_.data());
-  ReadResult result = TextOf(*data, !own, before);
+  ReadResult result = TextOf(*data, !own, before, rich_if_containing);
   if (result.status != ReadStatus::Ok) return result;
   // Someone copied while this was read: which content the text is of is not known.
   if (changes_ != before || SelectionOwner() != owner_before) {
@@ -212,9 +226,9 @@ void QtClipboard::Answered(SelectionAnswer answer) {
 }
 
 // On X11 a failed take leaves the other program's content where it was: nothing to put back.
-Clipboard::WriteResult QtClipboard::ReplaceText(std::u16string_view /*current*/,
-                                                std::uint32_t expected_sequence,
-                                                std::u16string_view text) {
+Clipboard::WriteResult QtClipboard::ReplaceContent(ContentView /*current*/,
+                                                   std::uint32_t expected_sequence,
+                                                   ContentView replacement) {
   WriteResult result;
   if (changes_ != expected_sequence) {
     result.status = WriteStatus::Changed;
@@ -234,10 +248,14 @@ Clipboard::WriteResult QtClipboard::ReplaceText(std::u16string_view /*current*/,
   }
   if (owner) BringQtUpToTheServersTime();
   auto owned = std::make_unique<QMimeData>();
-  owned->setText(ToQString(text));
-  QMimeData* replacement = owned.release();  // the clipboard takes it over
-  SystemClipboard().setMimeData(replacement, QClipboard::Clipboard);
-  ours_ = replacement;
+  owned->setText(ToQString(replacement.text));
+  for (const RichFormat& format : replacement.rich) {
+    owned->setData(QString::fromStdString(format.name),
+                   QByteArray(format.bytes.data(), static_cast<qsizetype>(format.bytes.size())));
+  }
+  QMimeData* data = owned.release();  // the clipboard takes it over
+  SystemClipboard().setMimeData(data, QClipboard::Clipboard);
+  ours_ = data;
   // On X11 taking the selection can still be refused; then the other program's content stays.
   if (owner) {
     const std::optional<std::uint32_t> new_owner = SelectionOwner();

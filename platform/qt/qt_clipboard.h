@@ -22,9 +22,9 @@ class QtClipboard final : public Clipboard {
 
   // Counts the clipboard's change notifications; QClipboard has no number of its own.
   std::uint32_t SequenceNumber() override { return changes_; }
-  ReadResult ReadText() override;
-  WriteResult ReplaceText(std::u16string_view current, std::uint32_t expected_sequence,
-                          std::u16string_view text) override;
+  ReadResult ReadText(std::u16string_view rich_if_containing) override;
+  WriteResult ReplaceContent(ContentView current, std::uint32_t expected_sequence,
+                             ContentView replacement) override;
 
   // Runs on the GUI thread once a Pending read has its result (empty: nothing runs).
   void OnDelivered(std::function<void()> handler) { on_delivered_ = std::move(handler); }
@@ -39,8 +39,8 @@ class QtClipboard final : public Clipboard {
     SelectionAnswer answer;
   };
 
-  ReadResult ReadThroughQt();
-  ReadResult ReadOwnContent(std::uint32_t owner);
+  ReadResult ReadThroughQt(std::u16string_view rich_if_containing);
+  ReadResult ReadOwnContent(std::uint32_t owner, std::u16string_view rich_if_containing);
   ReadResult TakeFetched(Fetched fetched);
   void Answered(SelectionAnswer answer);
 

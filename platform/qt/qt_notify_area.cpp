@@ -11,6 +11,7 @@ constexpr std::uint32_t kLeftButtonUp = 0x202;
 constexpr std::uint32_t kLeftButtonDoubleClick = 0x203;
 constexpr std::uint32_t kRightButtonUp = 0x205;
 constexpr std::uint32_t kMiddleButtonUp = 0x208;
+constexpr std::uint32_t kBalloonUserClick = 0x405;  // NIN_BALLOONUSERCLICK
 
 std::optional<std::uint32_t> MouseMessage(QSystemTrayIcon::ActivationReason reason) {
   switch (reason) {
@@ -78,6 +79,9 @@ bool QtNotifyArea::Add(const NotifyIconData& data) {
           if (const auto mouse_message = MouseMessage(reason)) callback_(owner, *mouse_message);
         },
         Qt::QueuedConnection);
+    QObject::connect(
+        icon.get(), &QSystemTrayIcon::messageClicked, icon.get(),
+        [this, owner = data.hWnd] { callback_(owner, kBalloonUserClick); }, Qt::QueuedConnection);
   }
   icon->show();
   icons_[key] = std::move(icon);

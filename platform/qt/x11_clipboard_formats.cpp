@@ -17,7 +17,7 @@ namespace tllink::platform::qt {
 
 std::optional<ClipboardAtoms> ClipboardAtoms::Intern(xcb_connection_t* connection) {
   ClipboardAtoms atoms;
-  const std::array<std::pair<const char*, xcb_atom_t*>, 11> names{{
+  const std::array<std::pair<const char*, xcb_atom_t*>, 12> names{{
       {"CLIPBOARD", &atoms.clipboard},
       {"TARGETS", &atoms.targets},
       {"INCR", &atoms.incr},
@@ -27,6 +27,7 @@ std::optional<ClipboardAtoms> ClipboardAtoms::Intern(xcb_connection_t* connectio
       {"x-kde-passwordManagerHint", &atoms.password_hint},
       {"x-special/gnome-copied-files", &atoms.gnome_copied_files},
       {"text/uri-list", &atoms.uri_list},
+      {"text/html", &atoms.html},
       {"TLLINK_SELECTION", &atoms.transfer_property},
       {"TLLINK_TIME", &atoms.time_property},
   }};
@@ -59,6 +60,7 @@ ClipboardOffer ReadOffer(std::span<const xcb_atom_t> targets, const ClipboardAto
   offer.password_hint = offered(atoms.password_hint);
   offer.gnome_copied_files = offered(atoms.gnome_copied_files);
   offer.uri_list = offered(atoms.uri_list);
+  offer.html = offered(atoms.html);
   // UTF-8 first; STRING is Latin-1 by definition (ICCCM); text/plain without a charset is
   // UTF-8 on every Linux desktop.
   for (const xcb_atom_t text : {atoms.utf8_string, atoms.text_plain_utf8, atoms.text_plain}) {

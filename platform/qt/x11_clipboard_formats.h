@@ -20,6 +20,7 @@ struct ClipboardAtoms {
   xcb_atom_t password_hint = XCB_ATOM_NONE;
   xcb_atom_t gnome_copied_files = XCB_ATOM_NONE;
   xcb_atom_t uri_list = XCB_ATOM_NONE;
+  xcb_atom_t html = XCB_ATOM_NONE;
   xcb_atom_t transfer_property = XCB_ATOM_NONE;  // where owners put what the reader asked for
   xcb_atom_t time_property = XCB_ATOM_NONE;      // touched to learn the server's time
 
@@ -34,6 +35,7 @@ struct ClipboardOffer {
   bool password_hint = false;
   bool gnome_copied_files = false;
   bool uri_list = false;
+  bool html = false;
   xcb_atom_t text_target = XCB_ATOM_NONE;  // the best text format offered; none: no text
   TextEncoding text_encoding = TextEncoding::kUtf8;
 };

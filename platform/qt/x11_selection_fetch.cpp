@@ -31,8 +31,9 @@ std::string_view ValueOf(const xcb_get_property_reply_t& reply) {
 
 }  // namespace
 
-SelectionFetch::SelectionFetch(Connection x, Clock::time_point now)
-    : x_(x), deadline_(now + kPatience) {
+SelectionFetch::SelectionFetch(Connection x, Clock::time_point now,
+                               std::u16string rich_if_containing)
+    : x_(x), deadline_(now + kPatience), rich_if_containing_(std::move(rich_if_containing)) {
   xcb_connection_t* connection = x_.connection;
   const xcb_get_selection_owner_cookie_t owner =
       xcb_get_selection_owner(connection, x_.atoms->clipboard);
@@ -147,6 +148,8 @@ xcb_atom_t SelectionFetch::TargetOf(Ask ask) const {
       return x_.atoms->password_hint;
     case Ask::kUriList:
       return x_.atoms->uri_list;
+    case Ask::kHtml:
+      return x_.atoms->html;
     case Ask::kText:
       break;
   }
@@ -185,6 +188,7 @@ void SelectionFetch::Received() {
       if (ListsOnlyLocalFiles(data_)) {
         Finish(ReadStatus::NoText);
       } else {
+        uri_list_ = std::move(data_);
         Next();
       }
       return;
@@ -195,17 +199,32 @@ void SelectionFetch::Received() {
         return;
       }
       text_ = std::move(*text);
-      Finish(ReadStatus::Ok);
+      // Only a copy that is converted needs its rich formats; the owner may make them on request.
+      if (!rich_if_containing_.empty() && text_.find(rich_if_containing_) != std::u16string::npos) {
+        if (offer_.uri_list) rich_.push_back(RichFormat{"text/uri-list", std::move(uri_list_)});
+        if (offer_.html) plan_.push_back(Ask::kHtml);
+      }
+      if (plan_.empty()) {
+        Finish(ReadStatus::Ok);
+      } else {
+        Next();
+      }
       return;
     }
+    case Ask::kHtml:
+      rich_.push_back(RichFormat{"text/html", std::move(data_)});
+      Finish(ReadStatus::Ok);
+      return;
   }
 }
 
 void SelectionFetch::Refused() {
-  // Without the mark or the list the content is taken as it is; without text or TARGETS there
-  // is nothing to rewrite.
+  // Without the mark or the list the content is taken as it is, and without its HTML the text
+  // goes alone; without text or TARGETS there is nothing to rewrite.
   if (ask_ == Ask::kPasswordHint || ask_ == Ask::kUriList) {
     Next();
+  } else if (ask_ == Ask::kHtml) {
+    Finish(ReadStatus::Ok);
   } else {
     Finish(ReadStatus::NoText);
   }
@@ -222,6 +241,10 @@ void SelectionFetch::Next() {
 }
 
 void SelectionFetch::Finish(ReadStatus status) {
+  // With the text in hand, HTML that does not come is left out, not the copy.
+  if (status == ReadStatus::NoText && ask_ == Ask::kHtml && step_ != Step::kDone) {
+    status = ReadStatus::Ok;
+  }
   status_ = status;
   step_ = Step::kDone;
   plan_.clear();

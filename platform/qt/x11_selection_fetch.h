@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "platform/clipboard.h"
 #include "platform/qt/x11_clipboard_formats.h"
@@ -32,8 +33,9 @@ class SelectionFetch {
     const ClipboardAtoms* atoms;
   };
 
-  // Asks the X server (not the owner) who owns the clipboard, and starts.
-  SelectionFetch(Connection x, Clock::time_point now);
+  // Asks the X server (not the owner) who owns the clipboard, and starts. The content's
+  // text/html and text/uri-list are kept too when its text contains `rich_if_containing`.
+  SelectionFetch(Connection x, Clock::time_point now, std::u16string rich_if_containing);
 
   // Every event of the connection but XFixes selection events goes here.
   void Handle(const xcb_generic_event_t& event, Clock::time_point now);
@@ -45,11 +47,12 @@ class SelectionFetch {
   Clock::time_point Deadline() const { return deadline_; }
   Clipboard::ReadStatus Status() const { return status_; }
   std::u16string TakeText() { return std::move(text_); }
+  std::vector<RichFormat> TakeRich() { return std::move(rich_); }
   xcb_window_t Owner() const { return owner_; }
 
  private:
   enum class Step { kTime, kAnswer, kIncr, kDone };
-  enum class Ask { kTargets, kPasswordHint, kUriList, kText };
+  enum class Ask { kTargets, kPasswordHint, kUriList, kText, kHtml };
 
   void Convert(Ask ask);
   void Received();  // the property holds the whole answer to the current ask
@@ -73,6 +76,9 @@ class SelectionFetch {
   Clock::time_point deadline_;
   Clipboard::ReadStatus status_ = Clipboard::ReadStatus::Failed;
   std::u16string text_;
+  std::u16string rich_if_containing_;
+  std::string uri_list_;  // kept for the rich formats, should the text call for them
+  std::vector<RichFormat> rich_;
 };
 
 }  // namespace tllink::platform::qt

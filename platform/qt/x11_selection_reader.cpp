@@ -85,10 +85,10 @@ X11SelectionReader::~X11SelectionReader() {
   // gui_context_.
 }
 
-void X11SelectionReader::Fetch(std::uint64_t request) {
+void X11SelectionReader::Fetch(std::uint64_t request, std::u16string rich_if_containing) {
   {
     const std::scoped_lock lock(mutex_);
-    wanted_ = request;
+    wanted_ = Wanted{request, std::move(rich_if_containing)};
   }
   const std::uint64_t one = 1;
   [[maybe_unused]] const auto written = ::write(wake_.Get(), &one, sizeof one);
@@ -108,7 +108,7 @@ void X11SelectionReader::Run() {
   std::optional<SelectionFetch> fetch;
   std::uint64_t request = 0;
   for (;;) {
-    std::optional<std::uint64_t> wanted;
+    std::optional<Wanted> wanted;
     {
       const std::scoped_lock lock(mutex_);
       if (stopping_) return;
@@ -117,11 +117,12 @@ void X11SelectionReader::Run() {
     const bool broken = xcb_connection_has_error(c) != 0;
     if (wanted) {
       fetch.reset();  // dropped: the newer request is about newer content
-      request = *wanted;
+      request = wanted->request;
       if (broken) {
-        Deliver(SelectionAnswer{request, Clipboard::ReadStatus::NoText, {}, XCB_WINDOW_NONE, 0});
+        Deliver(
+            SelectionAnswer{request, Clipboard::ReadStatus::NoText, {}, {}, XCB_WINDOW_NONE, 0});
       } else {
-        fetch.emplace(x, Clock::now());
+        fetch.emplace(x, Clock::now(), std::move(wanted->rich_if_containing));
       }
     }
     // Everything xcb has, including what it queued while waiting for replies: poll() below
@@ -141,8 +142,8 @@ void X11SelectionReader::Run() {
       const bool lost = xcb_connection_has_error(c) != 0;
       fetch->CheckDeadline(lost ? Clock::time_point::max() : Clock::now());
       if (fetch->Finished()) {
-        Deliver(SelectionAnswer{request, fetch->Status(), fetch->TakeText(), fetch->Owner(),
-                                owner_changes_.load()});
+        Deliver(SelectionAnswer{request, fetch->Status(), fetch->TakeText(), fetch->TakeRich(),
+                                fetch->Owner(), owner_changes_.load()});
         fetch.reset();
       }
     }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/clipboard.h"
 #include "platform/qt/x11_clipboard_formats.h"
@@ -23,6 +24,7 @@ struct SelectionAnswer {
   std::uint64_t request = 0;  // the Fetch() it answers
   Clipboard::ReadStatus status = Clipboard::ReadStatus::Failed;
   std::u16string text;
+  std::vector<RichFormat> rich;
   xcb_window_t owner = XCB_WINDOW_NONE;  // the window the text came from
   std::uint64_t owner_changes = 0;       // OwnerChanges() when the text was there
 };
@@ -49,8 +51,9 @@ class X11SelectionReader {
   X11SelectionReader(const X11SelectionReader&) = delete;
   X11SelectionReader& operator=(const X11SelectionReader&) = delete;
 
-  // Reads the current content; its answer comes once there, unless another Fetch() came first.
-  void Fetch(std::uint64_t request);
+  // Reads the current content, with its rich formats when its text contains
+  // `rich_if_containing`; its answer comes once there, unless another Fetch() came first.
+  void Fetch(std::uint64_t request, std::u16string rich_if_containing);
   // Moves at every change of the clipboard's owner the reader has seen (any thread).
   std::uint64_t OwnerChanges() const { return owner_changes_.load(); }
 
@@ -68,8 +71,12 @@ class X11SelectionReader {
   std::atomic<std::uint64_t> owner_changes_{0};
 
   std::mutex mutex_;
-  std::optional<std::uint64_t> wanted_;  // guarded by mutex_
-  bool stopping_ = false;                // guarded by mutex_
+  struct Wanted {
+    std::uint64_t request = 0;
+    std::u16string rich_if_containing;
+  };
+  std::optional<Wanted> wanted_;  // guarded by mutex_
+  bool stopping_ = false;         // guarded by mutex_
 
   std::thread thread_;  // last: everything above exists while it runs
 };

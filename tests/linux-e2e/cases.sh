@@ -391,6 +391,44 @@ case_SilentOwnerHoldsUpNeitherANewerCopyNorTheWindows() {
   WAIT=2 ends_with_success "$pid" "the program, while the clipboard's owner was silent,"
 }
 
+case_RichCopyIsRewrittenAndABalloonClickPutsItBack() {
+  [[ -x ${TLLINK_SILENT_OWNER:-} ]] || { fail "TLLINK_SILENT_OWNER names no program"; return; }
+  store_rule "$FIND" "$REPLACEMENT"
+  start_tray
+  launch
+  wait_until icon_docked || fail "no tray icon docked"
+  # A browser's copy of a link: text, and HTML with the link in an href ("&" escaped).
+  local text="報告 ${FIND}a.zip?x=1&y=2" said=$TLLINK_E2E_WORK/owner.out
+  local html="<a href=\"${FIND}a.zip?x=1&amp;y=2\">報告 ${FIND}a.zip</a>"
+  "$TLLINK_SILENT_OWNER" "$text" 0 10000 "text/html=$html" >"$said" \
+    2>>"$TLLINK_E2E_WORK/tllink.log" &
+  helpers+=($!)
+  WAIT=2 wait_until grep -q owner "$said" || fail "the owner took no clipboard"
+  html_is() { [[ $(timeout 2 xclip -selection clipboard -t text/html -o 2>/dev/null; echo x) == "$1"x ]]; }
+  WAIT=3 wait_until clipboard_is "${text//$FIND/$REPLACEMENT}" ||
+    fail "the text was not rewritten: '$(paste_text)'"
+  html_is "${html//$FIND/$REPLACEMENT}" ||
+    fail "the HTML is '$(timeout 2 xclip -selection clipboard -t text/html -o 2>&1)'"
+
+  # The balloon is Qt's own window above the icon, one line high.
+  local balloon=
+  balloon_shown() {
+    local window height
+    for window in $(xdotool search --all --onlyvisible --pid "$pid" 2>/dev/null); do
+      height=$(xwininfo -id "$window" 2>/dev/null | awk '/Height:/ { print $2 }')
+      if ((${height:-0} > 30 && ${height:-0} < 90)); then balloon=$window; return 0; fi
+    done
+    return 1
+  }
+  WAIT=4 wait_until balloon_shown || fail "no balloon after the conversion"
+  local X Y WIDTH HEIGHT SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$balloon")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+  WAIT=2 wait_until clipboard_is "$text" || fail "the text is not back: '$(paste_text)'"
+  html_is "$html" || fail "the HTML is not back"
+  HOLD=1 holds clipboard_is "$text" || fail "converted again: '$(paste_text)'"
+}
+
 # ---- Run ----
 name=${1:?usage: cases.sh CASE}
 if ! declare -F "case_$name" >/dev/null; then
