@@ -7,6 +7,7 @@
 // same input.
 
 #include "app/rewrite.h"
+#include "app/rich_formats.h"
 
 #include <benchmark/benchmark.h>
 
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -97,6 +99,54 @@ void RewriteBench(benchmark::State& state, std::size_t bytes, std::size_t spacin
   state.counters["result_units"] = static_cast<double>(result_units);
 }
 
+// Windows' HTML Format of about `bytes` bytes as a browser copies a page: words (some Chinese) in
+// paragraphs, and every `spacing` bytes a link in an href (with "&" escaped) and as its text.
+std::string MakeWindowsHtml(std::size_t bytes, std::size_t spacing) {
+  static constexpr std::string_view kWords[] = {"the",    "meeting",  "notes",  "are", "in",
+                                                "shared", "folder",   "please", "see", "文件",
+                                                "下載",   "會議記錄", "請參考", "報告"};
+  std::mt19937 random(20240603);
+  std::uniform_int_distribution<std::size_t> pick_word(0, std::size(kWords) - 1);
+  std::uniform_int_distribution<int> file_number(0, 9999);
+  const std::string find = "http://files.example.com/u/12345678/";
+  std::string html = "<html><body><!--StartFragment--><p>";
+  std::size_t next_link = html.size() + std::min(spacing, bytes) / 2;
+  while (html.size() < bytes) {
+    if (html.size() >= next_link) {
+      const std::string file = "report_" + std::to_string(file_number(random)) + ".pdf";
+      html += "<a href=\"" + find + file + "?a=1&amp;b=2\">" + find + file + "</a> ";
+      next_link += spacing;
+    } else {
+      html += kWords[pick_word(random)];
+      html += pick_word(random) == 0 ? "</p>\r\n<p>" : " ";
+    }
+  }
+  const std::size_t fragment_end = html.size();
+  html += "<!--EndFragment--></body></html>";
+  const auto ten = [](std::size_t n) {
+    const std::string digits = std::to_string(n);
+    return std::string(10 - digits.size(), '0') + digits;
+  };
+  const std::size_t header = 105;  // the length of the header below
+  return "Version:0.9\r\nStartHTML:" + ten(header) + "\r\nEndHTML:" + ten(header + html.size()) +
+         "\r\nStartFragment:" + ten(header + html.find("<p>")) +
+         "\r\nEndFragment:" + ten(header + fragment_end) + "\r\n" + html;
+}
+
+// The copy's HTML rewritten along with its text, next to the text's rewrite of the same size.
+void RewriteHtmlBench(benchmark::State& state, std::size_t bytes, std::size_t spacing) {
+  const std::string html = MakeWindowsHtml(bytes, spacing);
+  std::size_t result_bytes = 0;
+  for (auto _ : state) {
+    std::optional<std::string> result = tllink::RewriteWindowsHtml(html, kFind, kReplacement);
+    if (!result) throw std::runtime_error("the HTML was left out");
+    benchmark::DoNotOptimize(result->data());
+    result_bytes = result->size();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(html.size()));
+  state.counters["result_bytes"] = static_cast<double>(result_bytes);
+}
+
 void PlainCopyBench(benchmark::State& state, std::size_t bytes) {
   const std::u16string& text = Text(bytes, kDensities[0].spacing);
   std::vector<char16_t> copy(text.size(), u'\0');
@@ -161,6 +211,8 @@ int main(int argc, char** argv) {
     for (const Density& density : kDensities) {
       add(std::string("ReplaceAll/") + size.name + "/" + density.name, RewriteBench, size.bytes,
           density.spacing);
+      add(std::string("RewriteHtml/") + size.name + "/" + density.name, RewriteHtmlBench,
+          size.bytes, density.spacing);
     }
     add(std::string("PlainCopy/") + size.name, PlainCopyBench, size.bytes);
     add(std::string("NewString/") + size.name, NewStringBench, size.bytes);
