@@ -3,7 +3,7 @@
 # X server and prefix, the same way the end-to-end cases run:
 #   docs/main-window-first-run.png  docs/settings-dialog-first-run.png
 #   docs/settings-dialog-with-rule.png  docs/tray-menu.png  docs/balloon.png
-#   docs/installer-options.png
+#   docs/installer-options.png  docs/rich-paste.png
 #
 #   tests/e2e/screenshots.sh [BUILD_DIR]     (default build/windows; build it and, for the
 #                                             installer, cpack --preset windows first)
@@ -20,7 +20,7 @@ mkdir -p "$out"
 
 status=0
 for shot in MainWindowFirstRun SettingsDialogFirstRun SettingsDialogWithRule TrayMenu Balloon \
-  InstallerOptions; do
+  RichPaste InstallerOptions; do
   if ! TLLINK_SCREENSHOT_DIR=$out TLLINK_SETUP=$setup bash "$here/run-case.sh" "$driver" "$exe" "$template" \
     --gtest_filter="Screenshots.$shot" --gtest_brief=1; then
     echo "screenshots.sh: $shot failed" >&2

@@ -15,10 +15,12 @@ RECT WindowArea(HWND window) {
   return rect;
 }
 
-// The smallest area holding both, with a margin, clipped to the screen.
-RECT Around(const RECT& a, const RECT& b, int margin) {
-  RECT area{std::min(a.left, b.left) - margin, std::min(a.top, b.top) - margin,
-            std::max(a.right, b.right) + margin, std::max(a.bottom, b.bottom) + margin};
+// The smallest area holding the tray icon and what opened from it, with a margin, clipped to the
+// screen. Nothing above the icon: Wine's stand-alone tray has a window frame there, which a
+// Windows user does not see.
+RECT Around(const RECT& icon, const RECT& b, int margin) {
+  RECT area{std::min(icon.left, b.left) - margin, std::min(icon.top, b.top - margin),
+            std::max(icon.right, b.right) + margin, std::max(icon.bottom, b.bottom) + margin};
   area.left = std::max(area.left, 0L);
   area.top = std::max(area.top, 0L);
   area.right = std::min(area.right, static_cast<LONG>(GetSystemMetrics(SM_CXSCREEN)));
@@ -77,7 +79,6 @@ TEST_F(Screenshots, TrayMenu) {
   Program& program = Start();
   const std::vector<HWND> icons = TrayIcons();
   ASSERT_EQ(icons.size(), 1u);
-  const HWND tray = GetAncestor(icons[0], GA_ROOT);
   PumpFor(150ms);  // until Wine has mapped the icon
   ASSERT_TRUE(RightClickAt(Centre(icons[0])));
   HWND menu = nullptr;
@@ -90,7 +91,7 @@ TEST_F(Screenshots, TrayMenu) {
   PressKey(menu, VK_DOWN);
   PressKey(menu, VK_DOWN);  // 停止 highlighted
   PumpFor(500ms);
-  EXPECT_TRUE(Screenshot(Around(WindowArea(tray), WindowArea(menu), 8), "tray-menu.png"));
+  EXPECT_TRUE(Screenshot(Around(WindowArea(icons[0]), WindowArea(menu), 8), "tray-menu.png"));
   PressKey(menu, VK_ESCAPE);
   EXPECT_TRUE(program.Running());
 }
@@ -100,7 +101,6 @@ TEST_F(Screenshots, Balloon) {
   Program& program = Start();
   const std::vector<HWND> icons = TrayIcons();
   ASSERT_EQ(icons.size(), 1u);
-  const HWND tray = GetAncestor(icons[0], GA_ROOT);
   ASSERT_TRUE(CopyIsRewrittenTo(Link(kFind, L"report.pdf"), Link(kReplacement, L"report.pdf")));
   HWND balloon = nullptr;
   ASSERT_TRUE(WaitUntil(
@@ -111,7 +111,59 @@ TEST_F(Screenshots, Balloon) {
       6s))
       << "no balloon \"以轉換...\"";
   PumpFor(300ms);
-  EXPECT_TRUE(Screenshot(Around(WindowArea(tray), WindowArea(balloon), 8), "balloon.png"));
+  EXPECT_TRUE(Screenshot(Around(WindowArea(icons[0]), WindowArea(balloon), 8), "balloon.png"));
+  EXPECT_TRUE(program.Running());
+}
+
+// A link copied from a document with its formatting, pasted into a word processor once the
+// program has converted it: the formatting stays, the link is the new one.
+TEST_F(Screenshots, RichPaste) {
+  StoreRule(kFind, kReplacement);
+  Program& program = Start();
+  const std::string link = Utf8(Link(kFind, L"report.pdf"));
+  const std::string rtf =
+      "{\\rtf1\\ansi{\\fonttbl{\\f0\\fnil Tahoma;}}{\\colortbl;\\red0\\green0\\blue238;}"
+      "\\f0\\fs28\\b \\u26376?\\u22577?\\b0\\par\\fs24 "
+      "\\u19979?\\u-28919?\\u-230? {\\cf1\\ul " +
+      link + "}\\par}";
+  ClipboardUser user;
+  ASSERT_TRUE(
+      user.CopyWith(L"月報\r\n下載： " + Link(kFind, L"report.pdf"), {{L"Rich Text Format", rtf}}));
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const std::optional<std::string> now = user.Bytes(L"Rich Text Format");
+        return now && now->find(Utf8(kReplacement)) != std::string::npos;
+      },
+      5s))
+      << "the RTF was not rewritten";
+
+  Program word_processor;
+  ASSERT_TRUE(word_processor.LaunchCommandLine(
+      L"\"C:\\Program Files\\Windows NT\\Accessories\\wordpad.exe\""));
+  HWND window = nullptr;
+  HWND editor = nullptr;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const std::vector<HWND> windows = TopLevelWindows(word_processor.Id());
+        const auto shown = std::find_if(windows.begin(), windows.end(), Shown);
+        window = shown == windows.end() ? nullptr : *shown;
+        if (window == nullptr) return false;
+        for (HWND child : Descendants(window)) {
+          if (ClassName(child).starts_with(L"RichEdit") ||
+              ClassName(child).starts_with(L"RICHEDIT")) {
+            editor = child;
+          }
+        }
+        return editor != nullptr;
+      },
+      10s))
+      << "no word processor";
+  SetWindowPos(window, nullptr, 60, 160, 480, 220, SWP_NOZORDER);  // clear of the balloon
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(editor, WM_PASTE, 0, 0, SMTO_NORMAL, 5000, &ignored);
+  PumpFor(800ms);
+  // The document only: the word processor's frame names Wine.
+  EXPECT_TRUE(Screenshot(WindowArea(editor), "rich-paste.png"));
   EXPECT_TRUE(program.Running());
 }
 
