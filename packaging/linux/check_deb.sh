@@ -77,12 +77,13 @@ for size in 16 24 32 48 64 128 256; do
     fail "the ${size}x${size} icon is $(identify -format '%wx%h' "$png" 2>&1)"
 done
 
-# The program the menu entry starts.
-exec_line=$(sed -n 's/^Exec=//p' "$tree/usr/share/applications/tllink.desktop")
-program=$tree/usr/bin/${exec_line%% *}
-if [[ ! -x $program ]]; then
-  fail "the menu entry starts '$exec_line', which the package does not hold in /usr/bin"
-else
+# The program the menu and autostart entries start.
+for entry in etc/xdg/autostart/tllink.desktop usr/share/applications/tllink.desktop; do
+  exec_line=$(sed -n 's/^Exec=//p' "$tree/$entry")
+  program=$tree/usr/bin/${exec_line%% *}
+  [[ -x $program ]] || fail "$entry starts '$exec_line', which the package does not hold in /usr/bin"
+done
+if [[ -x $program ]]; then
   bash "$run_case" "$program" IconDocksAndMatchingCopyIsRewritten ||
     fail "the packaged program did not dock and rewrite"
 fi
