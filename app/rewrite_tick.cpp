@@ -68,6 +68,7 @@ void Form1::OnClipboardChange() noexcept {
     try {
       Timer2().SetParked(false);
     } catch (...) {
+      // Unparking does not fail in practice; there is nothing more to try.
     }
   }
 }
