@@ -88,6 +88,8 @@ class Form1 final : public platform::WindowEvents {
   void ShowBalloon(std::u16string_view text);
   // The timer's handler: the tick, with its failures reported.
   void RunTimer2() noexcept;
+  // Lets Timer2 sleep while its ticks could find nothing that a change notice does not bring.
+  void ParkTimer2WhileIdle() noexcept;
   // A change of the clipboard runs the tick at once, not at the next period.
   void OnClipboardChange() noexcept;
   void OnClipboardSettled() noexcept;
@@ -114,6 +116,8 @@ class Form1 final : public platform::WindowEvents {
   bool loading_ = false;
   bool show_after_load_ = true;
   bool in_tick_ = false;
+  // A change or a result came while a tick ran, and that tick may not have seen it.
+  bool tick_missed_ = false;
 
   // Rewrite tick state.
   std::u16string clipText;

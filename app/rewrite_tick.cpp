@@ -31,13 +31,32 @@ constexpr int kWriteTries = 3;
 void Form1::RunTimer2() noexcept {
   // Ticks never overlap: a failure report opens a message box whose loop goes on dispatching
   // timer messages, so the guard covers the report as well as the tick.
-  if (in_tick_) return;
+  if (in_tick_) {
+    tick_missed_ = true;
+    return;
+  }
   const ScopedFlag in_tick(in_tick_);
+  tick_missed_ = false;
   RunReportingFailures(toolkit_, [this] { Timer2_Timer(); });
+  ParkTimer2WhileIdle();
+}
+
+void Form1::ParkTimer2WhileIdle() noexcept {
+  // Waiting for a change, a tick only compares the sequence number, which moves with the change
+  // notices that run the tick anyway: where the watch tells of every change, Timer2's own ticks
+  // can sleep (twenty wake-ups a second show on a laptop's battery). A text to read again, a
+  // write to do or to try again, or a notice the last tick may have missed needs them.
+  const bool idle = tick_.awaiting == Awaiting::kChange && !tick_missed_ &&
+                    clipboard_watch_ != nullptr && clipboard_watch_->TellsEveryChange();
+  try {
+    Timer2().SetParked(idle);
+  } catch (...) {
+    // A timer that cannot park goes on ticking, as it always did.
+  }
 }
 
 void Form1::OnClipboardChange() noexcept {
-  // Only a running program looks; while it runs, Timer2 still catches what a notification missed.
+  // Only a running program looks; where a notification can go missing, Timer2 still catches it.
   if (!Timer2().Enabled()) return;
   // One copy arrives as several changes (formats set one by one; Wine imports an X11 copy
   // twice), and opening the clipboard between them races the writer: the tick runs once the
@@ -46,7 +65,12 @@ void Form1::OnClipboardChange() noexcept {
     clipboard_settle_->SetEnabled(false);
     clipboard_settle_->SetEnabled(true);
   } catch (...) {
-    // Without the settle timer the change waits for Timer2's next tick, as it always could.
+    // Without the settle timer the change waits for Timer2's next tick, which must come.
+    try {
+      Timer2().SetParked(false);
+    } catch (...) {
+      // Unparking does not fail in practice; there is nothing more to try.
+    }
   }
 }
 

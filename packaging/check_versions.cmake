@@ -1,5 +1,6 @@
-# The documents name the version the build makes: every "tllink-X.Y.Z-win64" package name and
-# every "版本 X.Y.Z" / "version X.Y.Z" in them is the project's version.
+# The documents name the version the build makes: every "tllink-X.Y.Z-win64" and
+# "tllink_X.Y.Z_amd64" package name and every "版本 X.Y.Z" / "version X.Y.Z" in them is the
+# project's version.
 #   cmake -DVERSION=2.0.0 -DSTAMP=file -P check_versions.cmake DOCUMENT...
 
 math(EXPR last "${CMAKE_ARGC} - 1")
@@ -11,7 +12,8 @@ endforeach()
 foreach(i RANGE ${first} ${last})
   set(document "${CMAKE_ARGV${i}}")
   file(READ ${document} text)
-  string(REGEX MATCHALL "tllink-[0-9]+\\.[0-9]+\\.[0-9]+-win64|(版本|[Vv]ersion) [0-9]+\\.[0-9]+\\.[0-9]+"
+  string(REGEX MATCHALL
+    "tllink-[0-9]+\\.[0-9]+\\.[0-9]+-win64|tllink_[0-9]+\\.[0-9]+\\.[0-9]+_amd64|(版本|[Vv]ersion) [0-9]+\\.[0-9]+\\.[0-9]+"
     mentions "${text}")
   foreach(mention IN LISTS mentions)
     string(REGEX MATCH "[0-9]+\\.[0-9]+\\.[0-9]+" named "${mention}")

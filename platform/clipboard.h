@@ -88,6 +88,9 @@ struct ClipboardEvents {
 class ClipboardWatch {
  public:
   virtual ~ClipboardWatch() = default;
+  // True when no change of the clipboard's sequence number goes without an on_change: a caller
+  // waiting for a change needs no polling. A notice can go missing on Windows.
+  virtual bool TellsEveryChange() const { return false; }
 };
 
 }  // namespace tllink::platform

@@ -12,6 +12,11 @@ class Timer {
   virtual ~Timer() = default;
   virtual bool Enabled() const = 0;
   virtual void SetEnabled(bool enabled) = 0;
+  // Parked: the owner has nothing to look for until some event of its own runs it, so the
+  // toolkit may hold the ticks, and the process sleeps. A parked timer stays enabled; unparking
+  // it, or enabling it (also when it is enabled already), brings its ticks back a full interval
+  // later, and disabling it ends the parking. A toolkit may go on ticking instead.
+  virtual void SetParked(bool) {}
 };
 
 }  // namespace tllink::platform

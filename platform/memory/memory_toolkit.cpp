@@ -27,21 +27,25 @@ namespace {
 
 class MemoryClipboardWatch final : public ClipboardWatch {
  public:
-  MemoryClipboardWatch(MemoryClipboard& clipboard, ClipboardEvents events) : clipboard_(clipboard) {
+  MemoryClipboardWatch(MemoryClipboard& clipboard, ClipboardEvents events, bool tells_every_change)
+      : clipboard_(clipboard), tells_every_change_(tells_every_change) {
     clipboard_.SetWatcher(std::move(events));
   }
   ~MemoryClipboardWatch() override { clipboard_.SetWatcher({}); }
   MemoryClipboardWatch(const MemoryClipboardWatch&) = delete;
   MemoryClipboardWatch& operator=(const MemoryClipboardWatch&) = delete;
+  bool TellsEveryChange() const override { return tells_every_change_; }
 
  private:
   MemoryClipboard& clipboard_;
+  bool tells_every_change_;
 };
 
 }  // namespace
 
 std::unique_ptr<ClipboardWatch> MemoryToolkit::WatchClipboard(Window&, ClipboardEvents events) {
-  return std::make_unique<MemoryClipboardWatch>(clipboard, std::move(events));
+  return std::make_unique<MemoryClipboardWatch>(clipboard, std::move(events),
+                                                clipboard_tells_every_change);
 }
 
 void MemoryToolkit::ShowMessage(std::u16string_view text, std::u16string_view caption) {

@@ -47,6 +47,8 @@ class MemoryToolkit final : public Toolkit {
   MenuChooser menu_chooser;
   bool previous_instance = false;
   double twips_per_pixel_x = 15.0;
+  // Whether the clipboard watch says it tells of every change, as the Linux desktop's does.
+  bool clipboard_tells_every_change = false;
 
   std::vector<Message> messages;
   // Runs while a message box is open, as its modal loop would dispatch other events.

@@ -71,7 +71,7 @@ bool MemoryWindow::UserClick(ControlId id) {
 }
 
 bool MemoryTimer::Fire() {
-  if (!enabled_) return false;
+  if (!enabled_ || parked_) return false;
   on_tick_();
   return true;
 }

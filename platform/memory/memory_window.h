@@ -90,15 +90,20 @@ class MemoryTimer final : public Timer {
   MemoryTimer(int interval_ms, std::function<void()> on_tick)
       : interval_ms_(interval_ms), on_tick_(std::move(on_tick)) {}
   bool Enabled() const override { return enabled_; }
-  void SetEnabled(bool enabled) override { enabled_ = enabled; }
+  void SetEnabled(bool enabled) override {
+    enabled_ = enabled;
+    parked_ = false;
+  }
+  void SetParked(bool parked) override { parked_ = enabled_ && parked; }
   int IntervalMs() const { return interval_ms_; }
-  // One tick, if the timer is enabled; returns whether it ran.
+  // One period: the tick runs if the timer is enabled and not parked; returns whether it ran.
   bool Fire();
 
  private:
   int interval_ms_;
   std::function<void()> on_tick_;
   bool enabled_ = false;
+  bool parked_ = false;
 };
 
 }  // namespace tllink::platform::memory

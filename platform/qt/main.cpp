@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include "app/app_text.h"
 #include "app/program.h"
@@ -49,6 +50,37 @@ void EndOnTerminationSignals(tllink::platform::qt::QtToolkit& toolkit, QObject& 
   }
 }
 
+// Running invisibly would leave the user nothing to reach the program with: without a tray the
+// main window shows, and says why.
+void RunWithoutTray(tllink::platform::qt::QtToolkit& toolkit, tllink::Program& program) {
+  program.form1().SetVisible(true);
+  toolkit.ShowMessage(u"桌面沒有系統匣：程式改以視窗執行，關閉視窗時會縮到工作列。",
+                      tllink::kAppTitle);
+}
+
+// Started at sign-in (the autostart entry passes --autostart), the program may be up before the
+// desktop's panel and its tray: it gives the tray this long before it runs without one. Its
+// icon docks by itself once the tray is there.
+constexpr int kTrayWaitAtSignInMs = 30000;
+constexpr int kTrayLookMs = 500;
+
+void WaitForTray(tllink::platform::qt::QtToolkit& toolkit, tllink::Program& program,
+                 QObject& context) {
+  auto* look = new QTimer(&context);
+  look->setInterval(kTrayLookMs);
+  QObject::connect(look, &QTimer::timeout, &context,
+                   [&toolkit, &program, look, waited = 0]() mutable {
+                     waited += kTrayLookMs;
+                     if (toolkit.Ending() || QSystemTrayIcon::isSystemTrayAvailable()) {
+                       look->deleteLater();
+                     } else if (waited >= kTrayWaitAtSignInMs) {
+                       look->deleteLater();
+                       RunWithoutTray(toolkit, program);
+                     }
+                   });
+  look->start();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,11 +102,12 @@ int main(int argc, char** argv) {
     if (!program.Start()) return 1;
     if (toolkit.Ending()) return 0;
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-      // Running invisibly would leave the user nothing to reach the program with.
-      program.form1().SetVisible(true);
-      toolkit.ShowMessage(u"桌面沒有系統匣：程式改以視窗執行，關閉視窗時會縮到工作列。",
-                          tllink::kAppTitle);
-      if (toolkit.Ending()) return 0;
+      if (QCoreApplication::arguments().contains(QStringLiteral("--autostart"))) {
+        WaitForTray(toolkit, program, signal_context);
+      } else {
+        RunWithoutTray(toolkit, program);
+        if (toolkit.Ending()) return 0;
+      }
     }
     return QApplication::exec();
   } catch (...) {

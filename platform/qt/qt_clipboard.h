@@ -67,6 +67,9 @@ class QtClipboardWatch final : public ClipboardWatch {
   QtClipboardWatch(const QtClipboardWatch&) = delete;
   QtClipboardWatch& operator=(const QtClipboardWatch&) = delete;
 
+  // The sequence number counts the very signal that calls on_change.
+  bool TellsEveryChange() const override { return true; }
+
  private:
   QtClipboard& clipboard_;
   QObject context_;  // ends the connection with this object

@@ -13,11 +13,24 @@ QtTimer::QtTimer(int interval_ms, std::function<void()> on_tick, std::function<b
 }
 
 void QtTimer::SetEnabled(bool enabled) {
-  if (enabled == timer_.isActive()) return;
-  if (enabled) {
-    timer_.start();
-  } else {
+  if (!enabled) {
+    enabled_ = parked_ = false;
     timer_.stop();
+    return;
+  }
+  if (enabled_ && !parked_) return;
+  enabled_ = true;
+  parked_ = false;
+  timer_.start();
+}
+
+void QtTimer::SetParked(bool parked) {
+  if (!enabled_ || parked == parked_) return;
+  parked_ = parked;
+  if (parked) {
+    timer_.stop();
+  } else {
+    timer_.start();
   }
 }
 

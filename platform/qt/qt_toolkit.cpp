@@ -52,6 +52,7 @@ std::unique_ptr<Window> QtToolkit::CreateAppWindow(const WindowLayout& layout,
   environment.icon_handle = kProgramIcon;
   environment.ending = [this] { return ending_; };
   environment.twips_per_pixel_x = [this] { return TwipsPerPixelX(); };
+  environment.latin_faces = options_.latin_faces;
   // The first window is the main one, which the tray icon belongs to.
   const bool main_window = main_window_ == 0;
   if (main_window && options_.keep_main_window_reachable) {

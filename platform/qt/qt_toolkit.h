@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <string>
 
+#include "platform/qt/control_font.h"
 #include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_notify_area.h"
 #include "platform/qt/qt_settings_store.h"
@@ -15,6 +16,8 @@ struct QtToolkitOptions {
   // While no tray can bring it back, hiding the main window minimises it instead.
   bool keep_main_window_reachable = true;
   std::string lock_path;  // empty: SingleInstance's default
+  // Faces preferred for the Latin letters of the windows, the first one installed.
+  QStringList latin_faces = WindowsLikeLatinFaces();
 };
 
 // The toolkit on a Linux desktop with Qt 6 Widgets. Needs a QApplication.

@@ -3,15 +3,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScreen>
-#include <algorithm>
-#include <cmath>
 #include <vector>
 
 #include "platform/failure.h"
+#include "platform/layout_geometry.h"
+#include "platform/qt/control_font.h"
 #include "platform/qt/qt_menu.h"
 #include "platform/qt/qt_text.h"
 
@@ -19,16 +18,10 @@ namespace tllink::platform::qt {
 
 namespace {
 
-constexpr double kTwipsPerInch = 1440.0;
-
 // Every window of the program, to find the owner of a handle.
 std::vector<QtWindow*>& Windows() {
   static std::vector<QtWindow*> windows;
   return windows;
-}
-
-int TwipsToPixels(int twips, double dpi) {
-  return static_cast<int>(std::lround(twips * dpi / kTwipsPerInch));
 }
 
 QScreen* Screen() {
@@ -37,16 +30,8 @@ QScreen* Screen() {
   return screen;
 }
 
-// A face the system lacks is replaced by the program's font at the asked size and weight, which
-// has Chinese glyphs (directly or through the font configuration's fallback).
-QFont ControlFont(const FontStyle& style) {
-  QFont font = QApplication::font();
-  const QString face = ToQString(style.face);
-  if (!face.isEmpty() && QFontDatabase::hasFamily(face)) font.setFamily(face);
-  font.setPointSize(style.points);
-  font.setBold(style.bold);
-  return font;
-}
+// The caption of a button lies this far inside its edges.
+constexpr int kCaptionInset = 2;
 
 }  // namespace
 
@@ -63,7 +48,13 @@ WrappingButton::WrappingButton(QWidget* parent) : QPushButton(parent), caption_(
 
 void WrappingButton::resizeEvent(QResizeEvent* event) {
   QPushButton::resizeEvent(event);
-  caption_->setGeometry(rect().adjusted(2, 2, -2, -2));
+  caption_->setGeometry(
+      rect().adjusted(kCaptionInset, kCaptionInset, -kCaptionInset, -kCaptionInset));
+}
+
+void WrappingButton::FitCaption(const QFont& font) {
+  // From the button's size: a hidden button has not laid out its caption yet.
+  FitText(*caption_, font, size() - QSize(2 * kCaptionInset, 2 * kCaptionInset), true);
 }
 
 // ----- QtControl -----
@@ -86,9 +77,11 @@ void QtControl::SetText(std::u16string_view text) {
   switch (layout_.kind) {
     case ControlKind::CommandButton:
       static_cast<WrappingButton&>(widget_).SetCaption(ToQString(text));
+      FitCaption();
       return;
     case ControlKind::Label:
       static_cast<QLabel&>(widget_).setText(ToQString(text));
+      FitCaption();
       return;
     case ControlKind::TextBox:
       static_cast<QLineEdit&>(widget_).setText(ToQString(text));
@@ -97,6 +90,21 @@ void QtControl::SetText(std::u16string_view text) {
       break;
   }
   throw Failure(u"無法設定控制項的文字");
+}
+
+void QtControl::FitCaption() {
+  switch (layout_.kind) {
+    case ControlKind::CommandButton:
+      static_cast<WrappingButton&>(widget_).FitCaption(font_);
+      return;
+    case ControlKind::Label:
+      // A label wraps where it has room for a second line; otherwise one line shows the most.
+      FitText(static_cast<QLabel&>(widget_), font_, text_area_, true);
+      return;
+    case ControlKind::TextBox:
+    case ControlKind::PictureBox:
+      return;
+  }
 }
 
 // ----- QtWindow -----
@@ -158,14 +166,8 @@ QtWindow::~QtWindow() {
 }
 
 void QtWindow::CreateControls() {
-  std::vector<const ControlLayout*> ordered;
-  for (const ControlLayout& control : layout_.controls) ordered.push_back(&control);
-  std::stable_sort(
-      ordered.begin(), ordered.end(),
-      [](const ControlLayout* a, const ControlLayout* b) { return a->tab_index < b->tab_index; });
-
   QWidget* previous_focusable = nullptr;
-  for (const ControlLayout* control : ordered) {
+  for (const ControlLayout* control : CreationOrder(layout_)) {
     QWidget* widget = nullptr;
     switch (control->kind) {
       case ControlKind::CommandButton: {
@@ -192,19 +194,18 @@ void QtWindow::CreateControls() {
         widget = new QWidget(form_.get());
         break;
     }
-    if (control->font) widget->setFont(ControlFont(*control->font));
+    QFont font = ControlFont(control->font, env_.latin_faces);
+    widget->setFont(font);
     // Shown as far as the control itself goes; it appears with its window.
     widget->show();
     if (widget->focusPolicy() != Qt::NoFocus) {
       if (previous_focusable != nullptr) QWidget::setTabOrder(previous_focusable, widget);
       previous_focusable = widget;
     }
-    controls_[control->id] = std::make_unique<QtControl>(*widget, *control);
+    controls_[control->id] = std::make_unique<QtControl>(*widget, *control, std::move(font));
   }
-  // Labels are drawn on the window's surface in the layouts' design: a control that overlaps
-  // one lies on top of it.
   for (const auto& [id, control] : controls_) {
-    if (control->Layout().kind == ControlKind::Label) control->Widget().lower();
+    if (LiesBelowOtherControls(control->Layout().kind)) control->Widget().lower();
   }
 }
 
@@ -213,18 +214,14 @@ void QtWindow::LayOut() {
   const double dpi_x = screen->logicalDotsPerInchX();
   const double dpi_y = screen->logicalDotsPerInchY();
   for (const auto& [id, control] : controls_) {
-    // Edges rather than sizes are converted, so controls that meet in twips meet in pixels.
-    const TwipsRect& rect = control->Layout().rect;
-    const int left = TwipsToPixels(rect.left, dpi_x);
-    const int top = TwipsToPixels(rect.top, dpi_y);
-    const int right = TwipsToPixels(rect.left + rect.width, dpi_x);
-    const int bottom = TwipsToPixels(rect.top + rect.height, dpi_y);
+    const PixelRect place = ToPixels(control->Layout().rect, dpi_x, dpi_y);
     QWidget& widget = control->Widget();
-    widget.setGeometry(left, top, right - left, bottom - top);
-    // A label wraps where it has room for a second line; otherwise one line shows the most.
-    if (auto* label = qobject_cast<QLabel*>(&widget)) {
-      label->setWordWrap(widget.height() >= 2 * widget.fontMetrics().lineSpacing());
+    widget.setGeometry(place.left, place.top, place.width, place.height);
+    if (control->Layout().kind == ControlKind::Label) {
+      const PixelRect area = ToPixels(TextArea(layout_, control->Layout()), dpi_x, dpi_y);
+      control->SetTextArea(QSize(area.width, area.height));
     }
+    control->FitCaption();
   }
   form_->setFixedSize(TwipsToPixels(layout_.client_width, dpi_x),
                       TwipsToPixels(layout_.client_height, dpi_y));

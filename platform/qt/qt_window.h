@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <map>
@@ -19,6 +20,7 @@ struct WindowEnvironment {
   std::function<bool()> ending;               // true once the program is ending: no more events
   std::function<bool()> hide_means_minimise;  // for the main window while no tray can bring it back
   std::function<double()> twips_per_pixel_x;  // the factor the toolkit reports
+  QStringList latin_faces;                    // preferred faces for the Latin letters
 };
 
 // A push button whose caption wraps, as the captions of the layouts' buttons do: a narrow
@@ -28,6 +30,8 @@ class WrappingButton final : public QPushButton {
   explicit WrappingButton(QWidget* parent);
   QString Caption() const { return caption_->text(); }
   void SetCaption(const QString& text) { caption_->setText(text); }
+  // Sets the caption's font to `font`, or smaller, so that the whole caption fits the button.
+  void FitCaption(const QFont& font);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -40,7 +44,8 @@ class QtWindow;
 
 class QtControl final : public Control {
  public:
-  QtControl(QWidget& widget, const ControlLayout& layout) : widget_(widget), layout_(layout) {}
+  QtControl(QWidget& widget, const ControlLayout& layout, QFont font)
+      : widget_(widget), layout_(layout), font_(std::move(font)) {}
 
   WindowHandle Handle() const override { return reinterpret_cast<WindowHandle>(&widget_); }
   // The control's own flag: a control of a hidden window is visible.
@@ -54,10 +59,16 @@ class QtControl final : public Control {
 
   QWidget& Widget() const { return widget_; }
   const ControlLayout& Layout() const { return layout_; }
+  // Where a label's text can show, in pixels: its size less what other controls cover.
+  void SetTextArea(QSize area) { text_area_ = area; }
+  // Gives a label's or a button's caption a size of the control's font at which it fits.
+  void FitCaption();
 
  private:
   QWidget& widget_;
   ControlLayout layout_;
+  QFont font_;  // the font the control asks for; a caption may show smaller
+  QSize text_area_;
 };
 
 // A top-level window laid out in twips at the screen's logical DPI.

@@ -4,12 +4,8 @@
 
 namespace tllink::platform::win32 {
 
-// Layouts are written in twips (1/1440 inch); these turn them into pixels at a given DPI.
+// Layouts are written in twips (1/1440 inch); platform/layout_geometry.h turns them into pixels.
 inline constexpr int kTwipsPerInch = 1440;
-
-inline int TwipsToPixels(int twips, UINT dpi) {
-  return ::MulDiv(twips, static_cast<int>(dpi), kTwipsPerInch);
-}
 
 // The screen's DPI as the whole process sees it (the primary monitor's at sign-in).
 UINT ScreenDpiX();

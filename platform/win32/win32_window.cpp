@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/failure.h"
+#include "platform/layout_geometry.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/win32_clipboard.h"
 #include "platform/win32/win32_clipboard_watch.h"
@@ -227,13 +228,8 @@ Win32Window::~Win32Window() {
 }
 
 void Win32Window::CreateControls() {
-  // Creation order is the Z-order, which is the order Tab walks: create by tab index.
-  std::vector<const ControlLayout*> ordered;
-  ordered.reserve(layout_.controls.size());
-  for (const ControlLayout& control : layout_.controls) ordered.push_back(&control);
-  std::stable_sort(
-      ordered.begin(), ordered.end(),
-      [](const ControlLayout* a, const ControlLayout* b) { return a->tab_index < b->tab_index; });
+  // Creation order is the Z-order, which is the order Tab walks.
+  const std::vector<const ControlLayout*> ordered = CreationOrder(layout_);
 
   for (const ControlLayout* control : ordered) {
     const ControlClass control_class = ClassOf(control->kind);
@@ -244,10 +240,9 @@ void Win32Window::CreateControls() {
     if (child == nullptr) throw Failure(u"無法建立視窗中的控制項");
     controls_[control->id] = std::make_unique<Win32Control>(child, *control);
   }
-  // Labels are drawn on the window's surface in the layouts' design: a control that overlaps
-  // one lies on top of it. They take no focus, so moving them leaves the Tab order alone.
+  // Such controls take no focus, so moving them leaves the Tab order alone.
   for (const auto& [id, control] : controls_) {
-    if (control->Layout().kind != ControlKind::Label) continue;
+    if (!LiesBelowOtherControls(control->Layout().kind)) continue;
     ::SetWindowPos(control->Hwnd(), HWND_BOTTOM, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
@@ -275,13 +270,8 @@ void Win32Window::LayOut(UINT dpi, std::optional<POINT> origin) {
         own_font != control_fonts.end() ? own_font->second.get() : message_font.get();
     ::SendMessageW(control->Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 
-    // Edges rather than sizes are converted, so controls that meet in twips meet in pixels.
-    const TwipsRect& rect = control->Layout().rect;
-    const int left = TwipsToPixels(rect.left, dpi);
-    const int top = TwipsToPixels(rect.top, dpi);
-    const int right = TwipsToPixels(rect.left + rect.width, dpi);
-    const int bottom = TwipsToPixels(rect.top + rect.height, dpi);
-    ::SetWindowPos(control->Hwnd(), nullptr, left, top, right - left, bottom - top,
+    const PixelRect place = ToPixels(control->Layout().rect, dpi, dpi);
+    ::SetWindowPos(control->Hwnd(), nullptr, place.left, place.top, place.width, place.height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
   }
   // The controls hold the new fonts now; the old ones can go.

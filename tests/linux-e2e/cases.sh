@@ -252,6 +252,11 @@ case_TrayMenuStopEndsRewritingAndStartResumesIt() {
   xdotool mousemove "$x" "$y" click 3
   wait_until menu_open || fail "no menu after the second right-click"
   xdotool key Down Return
+  # Started again, it converts what was copied meanwhile. A copy made while it writes that
+  # would race it for the clipboard (on a loaded machine the X server may take either), as no
+  # user's copy a few milliseconds after choosing 啟動 does.
+  WAIT=3 wait_until clipboard_is "${REPLACEMENT}2" ||
+    fail "the copy made while stopped is '$(paste_text)' after the start"
   expect_rewritten "${FIND}3" "${REPLACEMENT}3"
 }
 

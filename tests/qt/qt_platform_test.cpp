@@ -172,6 +172,66 @@ TEST_F(QtWindows, TrayRightClickOpensTheMenuWhoseStopStopsTheTimer) {
   EXPECT_EQ(form1.ST, 0);
 }
 
+// Whether `label` shows its whole text: Qt's measure of it fits the label and no other control
+// shown in `form` lies over it.
+::testing::AssertionResult ShowsWholeText(const QLabel& label, const QWidget& form) {
+  const QRect box = label.contentsRect();
+  const int flags = static_cast<int>(label.alignment()) | (label.wordWrap() ? Qt::TextWordWrap : 0);
+  const QRect needed =
+      QFontMetrics(label.font(), &label)
+          .boundingRect(QRect(box.topLeft(), QSize(box.width(), 100000)), flags, label.text());
+  const auto failure = [&] {
+    return ::testing::AssertionFailure()
+           << label.text().toStdString() << " needs " << needed.width() << "x" << needed.height()
+           << " px in " << box.width() << "x" << box.height() << " px at " << label.logicalDpiX()
+           << " dpi, " << label.font().toString().toStdString();
+  };
+  if (needed.width() > box.width() || needed.height() > box.height()) return failure();
+  const QRect on_form(label.mapTo(&form, needed.topLeft()), needed.size());
+  for (const QWidget* other : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (other == &label || !other->isVisible() || qobject_cast<const QLabel*>(other)) continue;
+    if (other->geometry().intersects(on_form)) {
+      return failure() << ", partly under a control at " << other->x() << "," << other->y();
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Every label and button shown, in `window` as it is now.
+void ExpectWholeCaptions(QtWindow& window, const WindowLayout& layout) {
+  for (const ControlLayout& control : layout.controls) {
+    QWidget& widget = window.ControlWidget(control.id);
+    if (!widget.isVisible()) continue;
+    if (control.kind == ControlKind::Label) {
+      EXPECT_TRUE(ShowsWholeText(dynamic_cast<QLabel&>(widget), window.Form()));
+    } else if (control.kind == ControlKind::CommandButton) {
+      auto* caption = widget.findChild<QLabel*>();
+      ASSERT_NE(caption, nullptr);
+      EXPECT_TRUE(ShowsWholeText(*caption, widget));
+    }
+  }
+}
+
+// Run at 96 and at 144 dpi (tests/qt/CMakeLists.txt): the first run's windows, with the
+// Windows-like Latin faces and as where none of them is installed.
+class QtLayout : public QtTest {};
+
+TEST_F(QtLayout, EveryCaptionFitsItsBox) {
+  for (const QStringList& latin_faces : {WindowsLikeLatinFaces(), QStringList()}) {
+    QtToolkit toolkit(
+        {.keep_main_window_reachable = false, .lock_path = LockPath(), .latin_faces = latin_faces});
+    Program program(toolkit);
+    ASSERT_TRUE(program.Start());
+    auto& main = dynamic_cast<QtWindow&>(program.form1().Window());
+    ASSERT_TRUE(main.Form().isVisible());
+    ExpectWholeCaptions(main, Form1::Layout());
+    program.form1().Command1_Click();
+    auto& dialog = dynamic_cast<QtWindow&>(program.form2().Window());
+    ASSERT_TRUE(dialog.Form().isVisible());
+    ExpectWholeCaptions(dialog, Form2::Layout());
+  }
+}
+
 TEST_F(QtTest, SettingsFileRoundTripAndRemoval) {
   // A file QSettings would also read, beside the program's folder: a removed rule would load.
   QSettings beside(dir_.path() + QStringLiteral("/tllink.ini"), QSettings::IniFormat);

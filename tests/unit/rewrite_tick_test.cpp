@@ -172,6 +172,47 @@ TEST_F(RewriteTick, NewerCopyIsNeverOverwrittenAndIsRewrittenNext) {
   EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
 }
 
+// Where the watch tells of every change, as on Linux, Timer2 sleeps while the tick waits for one.
+class RewriteTickToldOfEveryChange : public RewriteTick {
+ protected:
+  void SetUp() override {
+    toolkit.clipboard_tells_every_change = true;
+    RewriteTick::SetUp();
+  }
+  // What a change notice runs, once the burst has settled.
+  void Settle() { SettleTimer().Fire(); }
+};
+
+TEST_F(RewriteTickToldOfEveryChange, Timer2TicksOnlyWhileTheTickWaitsForMoreThanAChange) {
+  EXPECT_TRUE(Tick());
+  EXPECT_EQ(Balloons(), std::vector<std::u16string>{kStartBalloon});
+  EXPECT_FALSE(Tick()) << "nothing to do until a change";
+  Clip().CopyText(u"http://h/u/1/a");
+  Settle();
+  EXPECT_EQ(Clip().Text(), u"http://d/1/a");
+  EXPECT_FALSE(Tick());
+
+  Clip().FailSets(true);
+  Clip().CopyText(u"http://h/u/1/b");
+  Settle();
+  Clip().FailSets(false);
+  EXPECT_TRUE(Tick()) << "a failed write is tried again";
+  EXPECT_EQ(Clip().Text(), u"http://d/1/b");
+  EXPECT_FALSE(Tick());
+
+  const std::u16string filler(std::size_t{1} << 20, u'x');
+  Clip().CopyText(filler + u"http://h/u/1/big");
+  Settle();
+  EXPECT_TRUE(Tick()) << "a large text is written on the next tick";
+  EXPECT_EQ(Clip().Text(), filler + u"http://d/1/big");
+  EXPECT_FALSE(Tick());
+
+  Click1(Form1::kCommand4);
+  Click1(Form1::kCommand3);
+  EXPECT_TRUE(Tick());
+  EXPECT_EQ(BalloonCount(kStartBalloon), 2);
+}
+
 TEST_F(RewriteTick, LargeTextIsWrittenOnTheTickAfterItsRead) {
   const std::u16string filler(std::size_t{1} << 20, u'x');
   Clip().CopyText(filler + u"http://h/u/1/big");
