@@ -215,6 +215,7 @@ void Form1::TakeBackConversion() {
   const std::uint32_t conversion = *std::exchange(takeable_, std::nullopt);
   tick_ = TickState{Awaiting::kWrite, conversion, {}, true};
   WriteClipboard();
+  ParkTimer2WhileIdle();  // a write to try again needs Timer2's ticks
 }
 
 void Form1::ForgetRichFormats() {
