@@ -1,0 +1,13 @@
+#include "platform/qt/desktop_clipboard.h"
+
+#include "platform/qt/qt_clipboard.h"
+#include "platform/qt/wayland_clipboard.h"
+
+namespace tllink::platform::qt {
+
+std::unique_ptr<DesktopClipboard> OpenDesktopClipboard() {
+  if (std::unique_ptr<WaylandClipboard> wayland = WaylandClipboard::Open()) return wayland;
+  return std::make_unique<QtClipboard>();
+}
+
+}  // namespace tllink::platform::qt
