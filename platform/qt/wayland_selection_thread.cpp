@@ -208,7 +208,7 @@ void WaylandSelectionThread::StartWrite(WriteRequest request) {
 
 void WaylandSelectionThread::Run() {
   BlockBrokenPipeSignal();
-  ::pthread_setname_np(::pthread_self(), "tllink-wayland");
+  ::pthread_setname_np(::pthread_self(), "tllink-wayland");  // told apart in scripts/perf-linux
   wl_display* display = display_.get();
   for (;;) {
     std::optional<std::uint64_t> read;
