@@ -106,8 +106,6 @@ class DataControlOf final : public DataControl {
     P::Listen(device_.get(), &kDeviceListener, this);
   }
 
-  const char* ManagerName() const override { return P::kManager; }
-
   bool Receive(const std::string& mime_type, int fd) override {
     if (selection_ == nullptr) return false;
     P::Receive(selection_->proxy.get(), mime_type.c_str(), fd);

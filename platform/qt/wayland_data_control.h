@@ -41,8 +41,6 @@ class DataControl {
 
   virtual ~DataControl() = default;
 
-  // "ext_data_control_manager_v1" or "zwlr_data_control_manager_v1".
-  virtual const char* ManagerName() const = 0;
   // Asks the selection's owner to write its content as `mime_type` into `fd`. The request
   // carries a copy of `fd`: the caller closes its own. False when the selection is empty.
   virtual bool Receive(const std::string& mime_type, int fd) = 0;
