@@ -15,7 +15,10 @@
 
 namespace {
 
-// Wayland lets only the focused window read the clipboard; XWayland lets any X client do it.
+// Where the compositor offers no data control (GNOME), the clipboard can be watched only through
+// X11: Wayland lets only the focused window read it, XWayland any X client. Where it does, the
+// clipboard has a Wayland connection of its own whichever platform the windows use; they stay on
+// XWayland there too, placed and centred as on X11.
 void PreferXWayland() {
   if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return;  // the user's choice
   if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qEnvironmentVariableIsEmpty("DISPLAY")) {

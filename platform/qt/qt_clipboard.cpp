@@ -269,6 +269,11 @@ Clipboard::WriteResult QtClipboard::ReplaceContent(ContentView /*current*/,
   return result;
 }
 
+std::unique_ptr<ClipboardWatch> QtClipboard::Watch(ClipboardEvents events,
+                                                   std::function<bool()> ending) {
+  return std::make_unique<QtClipboardWatch>(*this, std::move(events), std::move(ending));
+}
+
 QtClipboardWatch::QtClipboardWatch(QtClipboard& clipboard, ClipboardEvents events,
                                    std::function<bool()> ending)
     : clipboard_(clipboard) {

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/clipboard.h"
+#include "platform/qt/desktop_clipboard.h"
 #include "platform/qt/x11_selection_reader.h"
 
 namespace tllink::platform::qt {
@@ -16,7 +17,7 @@ namespace tllink::platform::qt {
 // The desktop's clipboard (not the primary selection), text only. On X11 another program's
 // content is read by an X11SelectionReader off the GUI thread, and this program's own content
 // from QClipboard, which has it at hand; off X11 QClipboard reads everything.
-class QtClipboard final : public Clipboard {
+class QtClipboard final : public DesktopClipboard {
  public:
   QtClipboard();
 
@@ -25,6 +26,8 @@ class QtClipboard final : public Clipboard {
   ReadResult ReadText(std::u16string_view rich_if_containing) override;
   WriteResult ReplaceContent(ContentView current, std::uint32_t expected_sequence,
                              ContentView replacement) override;
+  std::unique_ptr<ClipboardWatch> Watch(ClipboardEvents events,
+                                        std::function<bool()> ending) override;
 
   // Runs on the GUI thread once a Pending read has its result (empty: nothing runs).
   void OnDelivered(std::function<void()> handler) { on_delivered_ = std::move(handler); }

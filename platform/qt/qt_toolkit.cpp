@@ -37,6 +37,7 @@ class CopyableMessageBox final : public QMessageBox {
 QtToolkit::QtToolkit(QtToolkitOptions options)
     : options_(std::move(options)),
       icon_(QStringLiteral(":/tllink/tllink.ico")),
+      clipboard_(OpenDesktopClipboard()),
       notify_area_([this](IconHandle handle) { return handle == kProgramIcon ? icon_ : QIcon(); },
                    [](WindowHandle owner, std::uint32_t message) {
                      if (QtWindow* window = QtWindow::Find(owner)) {
@@ -70,8 +71,7 @@ std::unique_ptr<Timer> QtToolkit::CreateTimer(Window&, int interval_ms,
 }
 
 std::unique_ptr<ClipboardWatch> QtToolkit::WatchClipboard(Window&, ClipboardEvents events) {
-  return std::make_unique<QtClipboardWatch>(clipboard_, std::move(events),
-                                            [this] { return ending_; });
+  return clipboard_->Watch(std::move(events), [this] { return ending_; });
 }
 
 std::unique_ptr<Menu> QtToolkit::CreatePopupMenu(const std::vector<MenuItemLayout>& items) {

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QIcon>
+#include <memory>
 #include <string>
 
 #include "platform/qt/control_font.h"
-#include "platform/qt/qt_clipboard.h"
+#include "platform/qt/desktop_clipboard.h"
 #include "platform/qt/qt_notify_area.h"
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/single_instance.h"
@@ -39,7 +40,7 @@ class QtToolkit final : public Toolkit {
   void EndNow() override;
   double TwipsPerPixelX() override;
   bool SetForegroundWindow(WindowHandle window) override;
-  Clipboard& GetClipboard() override { return clipboard_; }
+  Clipboard& GetClipboard() override { return *clipboard_; }
   SettingsStore& GetSettingsStore() override { return settings_; }
   NotifyArea& GetNotifyArea() override { return notify_area_; }
 
@@ -54,7 +55,7 @@ class QtToolkit final : public Toolkit {
   QIcon icon_;
   bool ending_ = false;
   WindowHandle main_window_ = 0;
-  QtClipboard clipboard_;
+  std::unique_ptr<DesktopClipboard> clipboard_;
   QtSettingsStore settings_;
   QtNotifyArea notify_area_;
   SingleInstance single_instance_;

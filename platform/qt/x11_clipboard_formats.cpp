@@ -1,16 +1,10 @@
 #include "platform/qt/x11_clipboard_formats.h"
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
-#include <QStringDecoder>
-#include <QUrl>
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <utility>
 
-#include "platform/qt/qt_text.h"
 #include "platform/qt/x11_handles.h"
 
 namespace tllink::platform::qt {
@@ -74,36 +68,6 @@ ClipboardOffer ReadOffer(std::span<const xcb_atom_t> targets, const ClipboardAto
     offer.text_encoding = TextEncoding::kLatin1;
   }
   return offer;
-}
-
-bool MarksSecret(std::string_view password_hint) {
-  return password_hint == "secret";
-}
-
-bool ListsOnlyLocalFiles(std::string_view uri_list) {
-  bool any = false;
-  const QByteArray list(uri_list.data(), static_cast<qsizetype>(uri_list.size()));
-  for (const QByteArray& line : list.split('\n')) {
-    const QByteArray entry = line.trimmed();
-    if (entry.isEmpty() || entry.startsWith('#')) continue;  // comments are allowed (RFC 2483)
-    if (!QUrl::fromEncoded(entry).isLocalFile()) return false;
-    any = true;
-  }
-  return any;
-}
-
-std::optional<std::u16string> DecodeText(std::string_view bytes, TextEncoding encoding) {
-  // C programs often send the terminating NUL along; it is no part of the text.
-  if (!bytes.empty() && bytes.back() == '\0') bytes.remove_suffix(1);
-  const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
-  if (encoding == TextEncoding::kLatin1) return FromQString(QString::fromLatin1(view));
-  // A leading byte-order mark is part of the text, as on Windows; stateless, so that a
-  // sequence cut short at the end is an error rather than left waiting for more bytes.
-  QStringDecoder decoder(QStringDecoder::Utf8,
-                         QStringDecoder::Flag::ConvertInitialBom | QStringDecoder::Flag::Stateless);
-  const QString text = decoder.decode(view);
-  if (decoder.hasError()) return std::nullopt;
-  return FromQString(text);
 }
 
 }  // namespace tllink::platform::qt

@@ -4,8 +4,8 @@
 
 #include <optional>
 #include <span>
-#include <string>
-#include <string_view>
+
+#include "platform/qt/clipboard_content.h"
 
 namespace tllink::platform::qt {
 
@@ -28,8 +28,6 @@ struct ClipboardAtoms {
   static std::optional<ClipboardAtoms> Intern(xcb_connection_t* connection);
 };
 
-enum class TextEncoding { kUtf8, kLatin1 };
-
 // What the owner's TARGETS say, as far as the program cares.
 struct ClipboardOffer {
   bool password_hint = false;
@@ -40,13 +38,5 @@ struct ClipboardOffer {
   TextEncoding text_encoding = TextEncoding::kUtf8;
 };
 ClipboardOffer ReadOffer(std::span<const xcb_atom_t> targets, const ClipboardAtoms& atoms);
-
-// The password managers' mark for content that clipboard monitors must leave alone.
-bool MarksSecret(std::string_view password_hint);
-// A text/uri-list of local files only: files copied in a file manager.
-bool ListsOnlyLocalFiles(std::string_view uri_list);
-// The text exactly as the owner meant it; nothing when bytes are not valid in the encoding
-// (rewriting such a text would lose them).
-std::optional<std::u16string> DecodeText(std::string_view bytes, TextEncoding encoding);
 
 }  // namespace tllink::platform::qt

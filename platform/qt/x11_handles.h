@@ -1,11 +1,12 @@
 #pragma once
 
-#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <memory>
 #include <utility>
+
+#include "platform/qt/unique_fd.h"
 
 namespace tllink::platform::qt {
 
@@ -52,30 +53,6 @@ class XcbWindow {
  private:
   xcb_connection_t* connection_ = nullptr;
   xcb_window_t id_ = XCB_WINDOW_NONE;
-};
-
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-      if (fd_ >= 0) ::close(fd_);
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-
-  int Get() const { return fd_; }
-
- private:
-  int fd_ = -1;
 };
 
 }  // namespace tllink::platform::qt

@@ -1,6 +1,7 @@
 #include "platform/qt/x11_selection_reader.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 #include <xcb/xfixes.h>
@@ -102,6 +103,7 @@ void X11SelectionReader::Deliver(SelectionAnswer answer) {
 }
 
 void X11SelectionReader::Run() {
+  ::pthread_setname_np(::pthread_self(), "tllink-x11");  // told apart in scripts/perf-linux
   xcb_connection_t* c = connection_.get();
   const SelectionFetch::Connection x{c, root_, &atoms_};
   const int selection_notify = xfixes_first_event_ + XCB_XFIXES_SELECTION_NOTIFY;

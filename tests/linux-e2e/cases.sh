@@ -435,6 +435,7 @@ case_RichCopyIsRewrittenAndABalloonClickPutsItBack() {
 }
 
 # ---- Run ----
+[[ ${BASH_SOURCE[0]} == "$0" ]] || return 0  # sourced for its helpers (wayland-cases.sh)
 name=${1:?usage: cases.sh CASE}
 if ! declare -F "case_$name" >/dev/null; then
   echo "cases.sh: no case $name" >&2

@@ -364,8 +364,11 @@ TEST_F(QtTest, OneInstancePerLockAndAKilledHolderLeavesNoStaleLock) {
 }  // namespace tllink::platform::qt
 
 int main(int argc, char** argv) {
-  // Windows, clipboard and tray in memory: no display needed, also when tests are listed.
+  // Windows, clipboard and tray in memory: no display needed, also when tests are listed. Nor
+  // the clipboard of a Wayland session the tests may run in.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  qunsetenv("WAYLAND_DISPLAY");
+  qunsetenv("WAYLAND_SOCKET");
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   ::testing::InitGoogleTest(&argc, argv);
