@@ -13,6 +13,8 @@ class WaylandClipboardWatch final : public ClipboardWatch {
   ~WaylandClipboardWatch() override { on_end_(); }
   WaylandClipboardWatch(const WaylandClipboardWatch&) = delete;
   WaylandClipboardWatch& operator=(const WaylandClipboardWatch&) = delete;
+  // Each selection event moves the sequence number and is told on the GUI thread.
+  bool TellsEveryChange() const override { return true; }
 
  private:
   std::function<void()> on_end_;
