@@ -1,6 +1,8 @@
 #include "platform/qt/wayland_clipboard.h"
 
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace tllink::platform::qt {
 
@@ -41,8 +43,7 @@ std::unique_ptr<WaylandClipboard> WaylandClipboard::Open() {
   return clipboard;
 }
 
-// Rich formats are not read here yet: a converted copy goes out as its text alone.
-Clipboard::ReadResult WaylandClipboard::ReadText(std::u16string_view /*rich_if_containing*/) {
+Clipboard::ReadResult WaylandClipboard::ReadText(std::u16string_view rich_if_containing) {
   const std::uint32_t now = thread_->Sequence();
   if (read_) {
     WaylandReadAnswer answer = std::move(*read_);
@@ -52,6 +53,7 @@ Clipboard::ReadResult WaylandClipboard::ReadText(std::u16string_view /*rich_if_c
       ReadResult result;
       result.status = answer.status;
       result.text = std::move(answer.text);
+      result.rich = std::move(answer.rich);
       result.sequence = answer.sequence;
       return result;
     }
@@ -59,7 +61,7 @@ Clipboard::ReadResult WaylandClipboard::ReadText(std::u16string_view /*rich_if_c
   // Asked already: the answer runs the tick.
   if (reading_ && reading_->sequence == now) return Pending(now);
   reading_ = Reading{++last_request_, now};
-  thread_->Read(reading_->request);
+  thread_->Read(reading_->request, std::u16string(rich_if_containing));
   return Pending(now);
 }
 
@@ -84,7 +86,8 @@ Clipboard::WriteResult WaylandClipboard::ReplaceContent(ContentView /*current*/,
   }
   written_.reset();
   writing_ = Writing{++last_request_, expected_sequence};
-  thread_->Write(writing_->request, expected_sequence, std::u16string(replacement.text));
+  thread_->Write(writing_->request, expected_sequence, std::u16string(replacement.text),
+                 std::vector<RichFormat>(replacement.rich.begin(), replacement.rich.end()));
   result.status = WriteStatus::Pending;
   return result;
 }

@@ -34,6 +34,7 @@ WaylandOffer ReadWaylandOffer(std::span<const std::string> mime_types) {
   offer.password_hint = listed(kPasswordHintType);
   offer.gnome_copied_files = listed("x-special/gnome-copied-files");
   offer.uri_list = listed(kUriListType);
+  offer.html = listed(kHtmlType);
   offer.own_mark = listed(kOwnMark);
   // UTF-8 first (XWayland names X11's UTF8_STRING "text/plain;charset=utf-8"); text/plain
   // without a charset is UTF-8 on every Linux desktop; STRING is Latin-1 by definition (ICCCM).

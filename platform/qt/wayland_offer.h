@@ -12,11 +12,13 @@ namespace tllink::platform::qt {
 
 inline constexpr std::string_view kPasswordHintType = "x-kde-passwordManagerHint";
 inline constexpr std::string_view kUriListType = "text/uri-list";
+inline constexpr std::string_view kHtmlType = "text/html";
 
 struct WaylandOffer {
   bool password_hint = false;
   bool gnome_copied_files = false;
   bool uri_list = false;
+  bool html = false;
   bool own_mark = false;  // offered by this program (or copied from it with all its types)
   std::string text_type;  // the best text type offered; empty: no text
   TextEncoding text_encoding = TextEncoding::kUtf8;

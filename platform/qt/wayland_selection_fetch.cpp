@@ -7,8 +7,12 @@ namespace tllink::platform::qt {
 using ReadStatus = Clipboard::ReadStatus;
 
 WaylandSelectionFetch::WaylandSelectionFetch(std::span<const std::string> mime_types,
-                                             DataControl& control, Clock::time_point now)
-    : control_(control), offer_(ReadWaylandOffer(mime_types)), deadline_(now + kPatience) {
+                                             DataControl& control, Clock::time_point now,
+                                             std::u16string rich_if_containing)
+    : control_(control),
+      offer_(ReadWaylandOffer(mime_types)),
+      deadline_(now + kPatience),
+      rich_if_containing_(std::move(rich_if_containing)) {
   // Files offered as their paths too, or nothing that is text: nothing to ask the owner.
   if (offer_.gnome_copied_files || offer_.text_type.empty()) {
     Finish(ReadStatus::NoText);
@@ -21,6 +25,7 @@ WaylandSelectionFetch::WaylandSelectionFetch(std::span<const std::string> mime_t
 }
 
 void WaylandSelectionFetch::Ask(const std::string& mime_type) {
+  asked_ = mime_type;
   auto pipe = IncomingPipe::Open();
   if (!pipe) {
     Finish(ReadStatus::Failed);
@@ -31,7 +36,6 @@ void WaylandSelectionFetch::Ask(const std::string& mime_type) {
     Finish(ReadStatus::NoText);
     return;
   }
-  asked_ = mime_type;
   pipe_.emplace(std::move(pipe->first));
 }
 
@@ -70,8 +74,13 @@ void WaylandSelectionFetch::Received(std::string bytes) {
     if (ListsOnlyLocalFiles(bytes)) {
       Finish(ReadStatus::NoText);
     } else {
+      uri_list_ = std::move(bytes);
       Next();
     }
+  } else if (asked_ == kHtmlType) {
+    // An owner that offers a type it does not serve closes the pipe empty: nothing to keep.
+    if (!bytes.empty()) rich_.push_back(RichFormat{std::string(kHtmlType), std::move(bytes)});
+    Finish(ReadStatus::Ok);
   } else {
     std::optional<std::u16string> text = DecodeText(bytes, offer_.text_encoding);
     if (!text) {
@@ -79,6 +88,16 @@ void WaylandSelectionFetch::Received(std::string bytes) {
       return;
     }
     text_ = std::move(*text);
+    // Only a copy that is converted needs its rich formats; the owner may make them on request.
+    if (!rich_if_containing_.empty() && text_.find(rich_if_containing_) != std::u16string::npos) {
+      if (!uri_list_.empty()) {
+        rich_.push_back(RichFormat{std::string(kUriListType), std::move(uri_list_)});
+      }
+      if (offer_.html) {
+        Ask(std::string(kHtmlType));
+        return;
+      }
+    }
     Finish(ReadStatus::Ok);
   }
 }
@@ -94,6 +113,9 @@ void WaylandSelectionFetch::Next() {
 }
 
 void WaylandSelectionFetch::Finish(ReadStatus status) {
+  // With the text in hand, HTML that does not come (silence, too large, a broken pipe) is left
+  // out, not the copy.
+  if (!finished_ && asked_ == kHtmlType) status = ReadStatus::Ok;
   status_ = status;
   finished_ = true;
   plan_.clear();

@@ -74,19 +74,19 @@ void WaylandSelectionThread::Wake() {
   [[maybe_unused]] const auto written = ::write(wake_.Get(), &one, sizeof one);
 }
 
-void WaylandSelectionThread::Read(std::uint64_t request) {
+void WaylandSelectionThread::Read(std::uint64_t request, std::u16string rich_if_containing) {
   {
     const std::scoped_lock lock(mutex_);
-    wanted_read_ = request;
+    wanted_read_ = ReadRequest{request, std::move(rich_if_containing)};
   }
   Wake();
 }
 
 void WaylandSelectionThread::Write(std::uint64_t request, std::uint32_t expected_sequence,
-                                   std::u16string text) {
+                                   std::u16string text, std::vector<RichFormat> rich) {
   {
     const std::scoped_lock lock(mutex_);
-    wanted_write_ = WriteRequest{request, expected_sequence, std::move(text)};
+    wanted_write_ = WriteRequest{request, expected_sequence, std::move(text), std::move(rich)};
   }
   Wake();
 }
@@ -123,12 +123,22 @@ void WaylandSelectionThread::Selection(std::optional<std::vector<std::string>> m
 void WaylandSelectionThread::Send(DataControl::SourceId source, const std::string& mime_type,
                                   UniqueFd fd) {
   const auto found = sources_.find(source);
-  // Asked for the mark, or for a type never offered: the pipe closes with nothing in it.
-  if (found == sources_.end() || !IsOwnTextType(mime_type)) return;
+  if (found == sources_.end()) return;
   const std::shared_ptr<const OwnContent>& content = found->second;
-  OutgoingPipe pipe(std::move(fd), std::shared_ptr<const std::string>(content, &content->utf8));
-  if (pipe.Write()) return;  // all of it at once: a text that fits the pipe
+  const std::string* bytes = content->ServedAs(mime_type);
+  // Asked for the mark, or for a type never offered: the pipe closes with nothing in it.
+  if (bytes == nullptr) return;
+  OutgoingPipe pipe(std::move(fd), std::shared_ptr<const std::string>(content, bytes));
+  if (pipe.Write()) return;  // all of it at once: content that fits the pipe
   sending_.push_back(Sending{std::move(pipe), Clock::now() + kSendPatience});
+}
+
+const std::string* WaylandSelectionThread::OwnContent::ServedAs(std::string_view mime_type) const {
+  if (IsOwnTextType(mime_type)) return &utf8;
+  const auto format = std::find_if(rich.begin(), rich.end(), [mime_type](const RichFormat& each) {
+    return each.name == mime_type;
+  });
+  return format == rich.end() ? nullptr : &format->bytes;
 }
 
 void WaylandSelectionThread::Cancelled(DataControl::SourceId source) {
@@ -153,7 +163,7 @@ void WaylandSelectionThread::Lost() {
   lost_ = true;
   if (fetching_) {
     Answer(WaylandReadAnswer{
-        fetching_->request, Clipboard::ReadStatus::NoText, {}, fetching_->sequence});
+        fetching_->request, Clipboard::ReadStatus::NoText, {}, fetching_->sequence, {}});
     fetching_.reset();
   }
   if (writing_) {
@@ -162,27 +172,34 @@ void WaylandSelectionThread::Lost() {
   }
 }
 
-void WaylandSelectionThread::StartRead(std::uint64_t request, Clock::time_point now) {
+void WaylandSelectionThread::StartRead(ReadRequest request, Clock::time_point now) {
   fetching_.reset();  // a newer request: the older one is of no use
   if (lost_ || !current_.mime_types) {
-    Answer(WaylandReadAnswer{request, Clipboard::ReadStatus::NoText, {}, current_.sequence});
+    Answer(WaylandReadAnswer{
+        request.request, Clipboard::ReadStatus::NoText, {}, current_.sequence, {}});
     return;
   }
   if (current_.ours) {
     if (const auto found = sources_.find(*live_source_); found != sources_.end()) {
-      Answer(WaylandReadAnswer{request, Clipboard::ReadStatus::Ok, found->second->text,
-                               current_.sequence});
+      const OwnContent& content = *found->second;
+      const bool rich_wanted =
+          !request.rich_if_containing.empty() &&
+          content.text.find(request.rich_if_containing) != std::u16string::npos;
+      Answer(WaylandReadAnswer{request.request, Clipboard::ReadStatus::Ok, content.text,
+                               current_.sequence,
+                               rich_wanted ? content.rich : std::vector<RichFormat>{}});
       return;
     }
   }
-  fetching_.emplace(request, current_, *control_, now);
+  fetching_.emplace(std::move(request), current_, *control_, now);
   AnswerFetchIfFinished();
 }
 
 void WaylandSelectionThread::AnswerFetchIfFinished() {
   if (!fetching_ || !fetching_->fetch.Finished()) return;
   Answer(WaylandReadAnswer{fetching_->request, fetching_->fetch.Status(),
-                           fetching_->fetch.TakeText(), fetching_->sequence});
+                           fetching_->fetch.TakeText(), fetching_->sequence,
+                           fetching_->fetch.TakeRich()});
   fetching_.reset();
 }
 
@@ -197,9 +214,16 @@ void WaylandSelectionThread::StartWrite(WriteRequest request) {
     Answer(WaylandWriteAnswer{request.request, Clipboard::WriteStatus::Changed, 0});
     return;
   }
-  auto content =
-      std::make_shared<const OwnContent>(OwnContent{ToUtf8(request.text), std::move(request.text)});
-  const DataControl::SourceId source = control_->SetSelection(OwnMimeTypes());
+  std::vector<std::string> types(OwnMimeTypes().begin(), OwnMimeTypes().end());
+  for (const RichFormat& format : request.rich) {
+    // Served as the text, should a rich format ever share a text type's name.
+    if (std::find(types.begin(), types.end(), format.name) == types.end()) {
+      types.push_back(format.name);
+    }
+  }
+  auto content = std::make_shared<const OwnContent>(
+      OwnContent{ToUtf8(request.text), std::move(request.text), std::move(request.rich)});
+  const DataControl::SourceId source = control_->SetSelection(types);
   sources_.emplace(source, std::move(content));
   live_source_ = source;
   // Answered once the compositor reports the selection with the program's mark.
@@ -211,7 +235,7 @@ void WaylandSelectionThread::Run() {
   ::pthread_setname_np(::pthread_self(), "tllink-wayland");  // told apart in scripts/perf-linux
   wl_display* display = display_.get();
   for (;;) {
-    std::optional<std::uint64_t> read;
+    std::optional<ReadRequest> read;
     std::optional<WriteRequest> write;
     {
       const std::scoped_lock lock(mutex_);
@@ -222,7 +246,7 @@ void WaylandSelectionThread::Run() {
     // Weighed against every selection the compositor has told of so far.
     Clock::time_point now = Clock::now();
     if (write) StartWrite(std::move(*write));
-    if (read) StartRead(*read, now);
+    if (read) StartRead(std::move(*read), now);
     if (fetching_) {
       fetching_->fetch.CheckDeadline(now);
       AnswerFetchIfFinished();

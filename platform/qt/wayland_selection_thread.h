@@ -11,7 +11,9 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/clipboard.h"
@@ -27,7 +29,8 @@ struct WaylandReadAnswer {
   std::uint64_t request = 0;  // the Read() it answers
   Clipboard::ReadStatus status = Clipboard::ReadStatus::Failed;
   std::u16string text;
-  std::uint32_t sequence = 0;  // of the content that was read
+  std::uint32_t sequence = 0;    // of the content that was read
+  std::vector<RichFormat> rich;  // when the text contains what the read asked for
 };
 
 struct WaylandWriteAnswer {
@@ -66,22 +69,35 @@ class WaylandSelectionThread final : private DataControl::Events {
 
   // Moves at every change of the selection (any thread).
   std::uint32_t Sequence() const { return sequence_.load(); }
-  // Reads the current content. Its answer comes unless the selection changes first (the
-  // change is told instead) or another Read() comes.
-  void Read(std::uint64_t request);
-  // Makes `text` the selection, unless the selection has moved on from `expected_sequence`.
-  void Write(std::uint64_t request, std::uint32_t expected_sequence, std::u16string text);
+  // Reads the current content, with its rich formats when its text contains
+  // `rich_if_containing`. Its answer comes unless the selection changes first (the change is
+  // told instead) or another Read() comes.
+  void Read(std::uint64_t request, std::u16string rich_if_containing);
+  // Makes `text` and `rich` the selection, unless the selection has moved on from
+  // `expected_sequence`.
+  void Write(std::uint64_t request, std::uint32_t expected_sequence, std::u16string text,
+             std::vector<RichFormat> rich);
 
  private:
+  struct ReadRequest {
+    std::uint64_t request = 0;
+    std::u16string rich_if_containing;
+  };
   struct WriteRequest {
     std::uint64_t request = 0;
     std::uint32_t expected_sequence = 0;
     std::u16string text;
+    std::vector<RichFormat> rich;
   };
-  // What this program put on the clipboard: served as UTF-8, read back as it was given.
+  // What this program put on the clipboard: its text served as UTF-8 and its rich formats as
+  // given, read back as they were given.
   struct OwnContent {
     std::string utf8;
     std::u16string text;
+    std::vector<RichFormat> rich;
+    // The bytes served to a program that pastes it as `mime_type`; nothing for a type never
+    // offered, or the mark.
+    const std::string* ServedAs(std::string_view mime_type) const;
   };
   struct Current {
     std::uint32_t sequence = 0;
@@ -89,11 +105,10 @@ class WaylandSelectionThread final : private DataControl::Events {
     bool ours = false;
   };
   struct Fetching {
-    Fetching(std::uint64_t request_number, const Current& current, DataControl& control,
-             Clock::time_point now)
-        : request(request_number),
+    Fetching(ReadRequest read, const Current& current, DataControl& control, Clock::time_point now)
+        : request(read.request),
           sequence(current.sequence),
-          fetch(*current.mime_types, control, now) {}
+          fetch(*current.mime_types, control, now, std::move(read.rich_if_containing)) {}
     std::uint64_t request;
     std::uint32_t sequence;
     WaylandSelectionFetch fetch;
@@ -114,7 +129,7 @@ class WaylandSelectionThread final : private DataControl::Events {
   void Finished() override;
 
   void Run();
-  void StartRead(std::uint64_t request, Clock::time_point now);
+  void StartRead(ReadRequest request, Clock::time_point now);
   void StartWrite(WriteRequest request);
   void AnswerFetchIfFinished();
   void Lost();  // the compositor or the seat has gone
@@ -139,7 +154,7 @@ class WaylandSelectionThread final : private DataControl::Events {
   std::vector<Sending> sending_;
 
   std::mutex mutex_;
-  std::optional<std::uint64_t> wanted_read_;  // guarded by mutex_
+  std::optional<ReadRequest> wanted_read_;    // guarded by mutex_
   std::optional<WriteRequest> wanted_write_;  // guarded by mutex_
   bool stopping_ = false;                     // guarded by mutex_
 

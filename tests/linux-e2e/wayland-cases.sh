@@ -55,6 +55,18 @@ case_WaylandCopiedLinkIsRewritten() {
   # Every occurrence at once, and text around it in several scripts kept exactly.
   expect_rewritten "報告 📄 ${FIND}a.zip café ${FIND}b.zip ✓" \
     "報告 📄 ${REPLACEMENT}a.zip café ${REPLACEMENT}b.zip ✓"
+  # A browser's copy of a link: its HTML (the link in an href, "&" escaped) and its list of
+  # links are rewritten with the text, and pasted as such.
+  local said=$TLLINK_E2E_WORK/owner.out text="報告 ${FIND}a.zip?x=1&y=2"
+  local html="<a href=\"${FIND}a.zip?x=1&amp;y=2\">報告 ${FIND}a.zip</a>"
+  slow_owner "$said" "$text" 0 5000 "text/html=$html" "text/uri-list=${FIND}a.zip?x=1&y=2"
+  pasted_as() { [[ $(timeout 2 wl-paste --no-newline --type "$1" 2>/dev/null; echo x) == "$2"x ]]; }
+  WAIT=3 wait_until clipboard_is "${text//$FIND/$REPLACEMENT}" ||
+    fail "the text was not rewritten: '$(paste_text)'"
+  pasted_as text/html "${html//$FIND/$REPLACEMENT}" ||
+    fail "the HTML is '$(timeout 2 wl-paste --no-newline --type text/html 2>&1)'"
+  pasted_as text/uri-list "${REPLACEMENT}a.zip?x=1&y=2" ||
+    fail "the list of links is '$(timeout 2 wl-paste --no-newline --type text/uri-list 2>&1)'"
   # Far larger than a pipe holds: read and served in pieces.
   local big=$TLLINK_E2E_WORK/big.txt want=$TLLINK_E2E_WORK/big-rewritten.txt
   { printf '%s' "${FIND}a "; head -c 5000000 /dev/zero | tr '\0' x; printf '%s' " ${FIND}b"; } >"$big"
