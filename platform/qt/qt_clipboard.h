@@ -14,9 +14,10 @@
 
 namespace tllink::platform::qt {
 
-// The desktop's clipboard (not the primary selection), text only. On X11 another program's
-// content is read by an X11SelectionReader off the GUI thread, and this program's own content
-// from QClipboard, which has it at hand; off X11 QClipboard reads everything.
+// The desktop's clipboard (not the primary selection): text, with text/html and text/uri-list
+// beside it. On X11 another program's content is read by an X11SelectionReader off the GUI
+// thread, and this program's own content from QClipboard, which has it at hand; off X11
+// QClipboard reads everything.
 class QtClipboard final : public DesktopClipboard {
  public:
   QtClipboard();
