@@ -34,65 +34,21 @@
 #include "platform/qt/wayland_data_control.h"
 #include "platform/qt/wayland_display.h"
 
+#include "latency_run.h"
+
 extern char** environ;
 
 namespace {
 
+using tllink::perf::kLatencyUsage;
+using tllink::perf::LatencyOptions;
+using tllink::perf::ParseLatencyOptions;
+using tllink::perf::ReportLatencies;
+using tllink::perf::Rewritten;
+
 using tllink::platform::qt::DataControl;
 using tllink::platform::qt::UniqueFd;
 using Clock = std::chrono::steady_clock;
-
-struct Options {
-  int copies = 200;
-  std::string find;
-  std::string replacement;
-  long timeout_ms = 2000;
-  unsigned seed = 1;
-  bool verbose = false;
-  bool busy_owner = false;
-};
-
-std::optional<Options> Parse(int argc, char** argv) {
-  Options options;
-  int i = 1;
-  for (; i < argc; ++i) {
-    const std::string flag = argv[i];
-    if (flag == "--verbose") {
-      options.verbose = true;
-    } else if (flag == "--busy-owner") {
-      options.busy_owner = true;
-    } else {
-      break;
-    }
-  }
-  for (; i + 1 < argc; i += 2) {
-    const std::string name = argv[i];
-    const char* value = argv[i + 1];
-    if (name == "--copies") {
-      options.copies = std::atoi(value);
-    } else if (name == "--find") {
-      options.find = value;
-    } else if (name == "--replacement") {
-      options.replacement = value;
-    } else if (name == "--timeout-ms") {
-      options.timeout_ms = std::atol(value);
-    } else if (name == "--seed") {
-      options.seed = static_cast<unsigned>(std::atol(value));
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (i != argc || options.find.empty() || options.copies <= 0) return std::nullopt;
-  return options;
-}
-
-std::string ReplaceAll(std::string text, const std::string& find, const std::string& with) {
-  for (std::size_t at = text.find(find); at != std::string::npos;
-       at = text.find(find, at + with.size())) {
-    text.replace(at, find.size(), with);
-  }
-  return text;
-}
 
 // The selection as the compositor reports it, and the busy owner's content, which is never
 // handed over: the pipes of those who ask are kept open, unwritten, until released.
@@ -193,22 +149,12 @@ bool CopyWithWlCopy(const std::string& text) {
   return spawned == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Nearest rank: the smallest value with at least `fraction` of the values at or below it.
-double Percentile(const std::vector<double>& sorted, double fraction) {
-  const auto rank =
-      static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(sorted.size())));
-  return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::optional<Options> options = Parse(argc, argv);
+  const std::optional<LatencyOptions> options = ParseLatencyOptions(argc, argv);
   if (!options) {
-    std::fprintf(stderr,
-                 "usage: %s [--verbose] [--busy-owner] --copies N --find TEXT --replacement TEXT "
-                 "[--timeout-ms MS] [--seed S]\n",
-                 argv[0]);
+    std::fprintf(stderr, kLatencyUsage, argv[0]);
     return 2;
   }
   const tllink::platform::qt::WaylandDisplay display =
@@ -232,7 +178,7 @@ int main(int argc, char** argv) {
   for (int copy = 0; copy < options->copies; ++copy) {
     // A new text each time, so that every copy is a change to rewrite.
     const std::string text = "see " + options->find + "file-" + std::to_string(copy) + ".pdf";
-    const std::string expected = ReplaceAll(text, options->find, options->replacement);
+    const std::string expected = Rewritten(text, options->find, options->replacement);
     if (options->busy_owner) {
       watcher.TakeSelectionAndWithhold();
       watcher.DispatchFor(std::chrono::milliseconds(busy_gap_ms(random)));
@@ -270,20 +216,5 @@ int main(int argc, char** argv) {
     watcher.DispatchFor(std::chrono::milliseconds(gap_ms(random)));
   }
 
-  if (latencies.empty()) {
-    std::printf("copies=%d missed=%d\n", options->copies, missed);
-    return 1;
-  }
-  std::sort(latencies.begin(), latencies.end());
-  double sum = 0;
-  for (double value : latencies) sum += value;
-  const auto slow = std::count_if(latencies.begin(), latencies.end(),
-                                  [](double latency) { return latency > 1000; });
-  std::printf(
-      "copies=%d missed=%d median_ms=%.0f p90_ms=%.0f p99_ms=%.0f max_ms=%.0f mean_ms=%.1f "
-      "over_1s=%ld\n",
-      options->copies, missed, Percentile(latencies, 0.5), Percentile(latencies, 0.9),
-      Percentile(latencies, 0.99), latencies.back(), sum / static_cast<double>(latencies.size()),
-      static_cast<long>(slow) + missed);
-  return 0;
+  return ReportLatencies(options->copies, missed, std::move(latencies));
 }
