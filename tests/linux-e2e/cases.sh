@@ -173,6 +173,23 @@ area_of() {
   echo "${WIDTH}x${HEIGHT}+$X+$Y"
 }
 
+# A silent owner (its output in file $2) took the clipboard at $1 (now_us): the user's copy 0.5 s
+# later is rewritten at once, and once the owner wakes and answers what it was asked, its text
+# (no longer the copy) never comes back.
+newer_copy_wins() {
+  local taken=$1 said=$2 start ms
+  while (($(ms_since "$taken") < 500)); do sleep 0.01; done
+  start=$(now_us)
+  copy_text "${FIND}fresh"
+  POLL=0.01 WAIT=2 wait_until clipboard_is "${REPLACEMENT}fresh"
+  ms=$(ms_since "$start")
+  echo "copy to rewritten, an older owner silent: $ms ms"
+  ((ms <= 1000)) || fail "the newer copy took $ms ms (clipboard: '$(paste_text)')"
+  WAIT=6 wait_until grep -q awake "$said" || fail "the silent owner did not wake"
+  HOLD=3 holds clipboard_is "${REPLACEMENT}fresh" || fail "the clipboard became '$(paste_text)'"
+  expect_rewritten "${FIND}later" "${REPLACEMENT}later"
+}
+
 # ---- Cases ----
 
 case_IconDocksAndMatchingCopyIsRewritten() {
@@ -371,19 +388,7 @@ case_SilentOwnerHoldsUpNeitherANewerCopyNorTheWindows() {
   xdotool key Escape
   WAIT=2 wait_until eval '! menu_open' || fail "the menu stayed open"
 
-  # The user copies a link 0.5 s after the silent owner took the clipboard.
-  while (($(ms_since "$taken") < 500)); do sleep 0.01; done
-  start=$(now_us)
-  copy_text "${FIND}fresh"
-  POLL=0.01 WAIT=2 wait_until clipboard_is "${REPLACEMENT}fresh"
-  ms=$(ms_since "$start")
-  echo "copy to rewritten, an older owner silent: $ms ms"
-  ((ms <= 1000)) || fail "the newer copy took $ms ms (clipboard: '$(paste_text)')"
-
-  # The silent owner wakes and answers what it was asked: its text is no longer the copy.
-  WAIT=6 wait_until grep -q awake "$said" || fail "the silent owner did not wake"
-  HOLD=3 holds clipboard_is "${REPLACEMENT}fresh" || fail "the clipboard became '$(paste_text)'"
-  expect_rewritten "${FIND}later" "${REPLACEMENT}later"
+  newer_copy_wins "$taken" "$said"
 
   # 離開 while an owner is silent ends the program at once.
   "$TLLINK_SILENT_OWNER" "see ${FIND}stale" 4000 500 >"$said" 2>>"$TLLINK_E2E_WORK/tllink.log" &
@@ -435,25 +440,30 @@ case_RichCopyIsRewrittenAndABalloonClickPutsItBack() {
 }
 
 # ---- Run ----
-[[ ${BASH_SOURCE[0]} == "$0" ]] || return 0  # sourced for its helpers (wayland-cases.sh)
-name=${1:?usage: cases.sh CASE}
-if ! declare -F "case_$name" >/dev/null; then
-  echo "cases.sh: no case $name" >&2
-  exit 2
-fi
-"case_$name"
-for helper in "${helpers[@]}"; do kill "$helper" 2>/dev/null; done
-for program in "${programs[@]}"; do
-  if running "$program"; then
-    kill "$program" 2>/dev/null
-    # A program that ignores SIGTERM fails the case instead of hanging it.
-    WAIT=5 wait_until eval '! running "$program"' || { fail "tllink did not end on SIGTERM"; kill -9 "$program"; }
+# Runs case $2 of script $1, then ends what it started and reports.
+run_case() {
+  local script=$1 name=$2
+  if ! declare -F "case_$name" >/dev/null; then
+    echo "$script: no case $name" >&2
+    exit 2
   fi
-done
-if ((failures)); then
-  echo "--- tllink output:" >&2
-  cat "$TLLINK_E2E_WORK/tllink.log" >&2 2>/dev/null
-  echo "$name: $failures failure(s)" >&2
-  exit 1
-fi
-echo "$name: passed"
+  "case_$name"
+  for helper in "${helpers[@]}"; do kill "$helper" 2>/dev/null; done
+  for program in "${programs[@]}"; do
+    if running "$program"; then
+      kill "$program" 2>/dev/null
+      # A program that ignores SIGTERM fails the case instead of hanging it.
+      WAIT=5 wait_until eval '! running "$program"' || { fail "tllink did not end on SIGTERM"; kill -9 "$program"; }
+    fi
+  done
+  if ((failures)); then
+    echo "--- tllink output:" >&2
+    cat "$TLLINK_E2E_WORK/tllink.log" >&2 2>/dev/null
+    echo "$name: $failures failure(s)" >&2
+    exit 1
+  fi
+  echo "$name: passed"
+}
+
+[[ ${BASH_SOURCE[0]} == "$0" ]] || return 0  # sourced for its helpers (wayland-cases.sh)
+run_case cases.sh "${1:?usage: cases.sh CASE}"

@@ -136,19 +136,7 @@ case_WaylandSlowOwnerHoldsUpNoNewerCopy() {
   # Another program takes the clipboard, offering a link, and does not answer for 4 s.
   slow_owner "$said" "see ${FIND}stale" 4000 3000
   taken=$(now_us)
-  # The user copies a link 0.5 s later.
-  while (($(ms_since "$taken") < 500)); do sleep 0.01; done
-  start=$(now_us)
-  copy_text "${FIND}fresh"
-  POLL=0.01 WAIT=2 wait_until clipboard_is "${REPLACEMENT}fresh"
-  ms=$(ms_since "$start")
-  echo "copy to rewritten, an older owner silent: $ms ms"
-  ((ms <= 1000)) || fail "the newer copy took $ms ms (clipboard: '$(paste_text)')"
-
-  # The slow owner wakes and answers what it was asked: its text is no longer the copy.
-  WAIT=6 wait_until grep -q awake "$said" || fail "the slow owner did not wake"
-  HOLD=3 holds clipboard_is "${REPLACEMENT}fresh" || fail "the clipboard became '$(paste_text)'"
-  expect_rewritten "${FIND}later" "${REPLACEMENT}later"
+  newer_copy_wins "$taken" "$said"
 
   # Ending while an owner is silent ends the program at once.
   slow_owner "$said" "see ${FIND}stale" 4000 500
@@ -158,24 +146,4 @@ case_WaylandSlowOwnerHoldsUpNoNewerCopy() {
 }
 
 # ---- Run ----
-name=${1:?usage: wayland-cases.sh CASE}
-if ! declare -F "case_$name" >/dev/null; then
-  echo "wayland-cases.sh: no case $name" >&2
-  exit 2
-fi
-"case_$name"
-for helper in "${helpers[@]}"; do kill "$helper" 2>/dev/null; done
-for program in "${programs[@]}"; do
-  if running "$program"; then
-    kill "$program" 2>/dev/null
-    # A program that ignores SIGTERM fails the case instead of hanging it.
-    WAIT=5 wait_until eval '! running "$program"' || { fail "tllink did not end on SIGTERM"; kill -9 "$program"; }
-  fi
-done
-if ((failures)); then
-  echo "--- tllink output:" >&2
-  cat "$TLLINK_E2E_WORK/tllink.log" >&2 2>/dev/null
-  echo "$name: $failures failure(s)" >&2
-  exit 1
-fi
-echo "$name: passed"
+run_case wayland-cases.sh "${1:?usage: wayland-cases.sh CASE}"
