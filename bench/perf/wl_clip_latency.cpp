@@ -31,8 +31,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/wayland_data_control.h"
-#include "platform/qt/wayland_display.h"
+#include "platform/wayland/wayland_data_control.h"
+#include "platform/wayland/wayland_display.h"
 
 #include "latency_run.h"
 
@@ -46,8 +46,8 @@ using tllink::perf::ParseLatencyOptions;
 using tllink::perf::ReportLatencies;
 using tllink::perf::Rewritten;
 
-using tllink::platform::qt::DataControl;
-using tllink::platform::qt::UniqueFd;
+using tllink::platform::desktop::UniqueFd;
+using tllink::platform::wayland::DataControl;
 using Clock = std::chrono::steady_clock;
 
 // The selection as the compositor reports it, and the busy owner's content, which is never
@@ -157,14 +157,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, kLatencyUsage, argv[0]);
     return 2;
   }
-  const tllink::platform::qt::WaylandDisplay display =
-      tllink::platform::qt::ConnectToWaylandSession();
+  const tllink::platform::wayland::WaylandDisplay display =
+      tllink::platform::wayland::ConnectToWaylandSession();
   if (display == nullptr) {
     std::fprintf(stderr, "wl_clip_latency: no Wayland compositor to connect to\n");
     return 1;
   }
   Watcher watcher(display.get());
-  watcher.Bind(tllink::platform::qt::BindDataControl(display.get(), watcher));
+  watcher.Bind(tllink::platform::wayland::BindDataControl(display.get(), watcher));
   if (!watcher.Bound()) {
     std::fprintf(stderr, "wl_clip_latency: the compositor offers no data control\n");
     return 1;

@@ -5,9 +5,11 @@
 #include <QFontMetrics>
 #include <algorithm>
 
-#include "platform/qt/qt_text.h"
+#include "platform/desktop/qt_text.h"
 
 namespace tllink::platform::qt {
+
+using desktop::ToQString;
 
 namespace {
 

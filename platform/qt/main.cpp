@@ -10,7 +10,7 @@
 
 #include "app/app_text.h"
 #include "app/program.h"
-#include "platform/qt/qt_text.h"
+#include "platform/desktop/qt_text.h"
 #include "platform/qt/qt_toolkit.h"
 
 namespace {
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("tllink"));
   // The program lives in the tray: closing or hiding its last window does not end it.
   QApplication::setQuitOnLastWindowClosed(false);
-  const QString title = tllink::platform::qt::ToQString(tllink::kAppTitle);
+  const QString title = tllink::platform::desktop::ToQString(tllink::kAppTitle);
 
   try {
     tllink::platform::qt::QtToolkit toolkit;

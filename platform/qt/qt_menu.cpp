@@ -1,9 +1,11 @@
 #include "platform/qt/qt_menu.h"
 
+#include "platform/desktop/qt_text.h"
 #include "platform/failure.h"
-#include "platform/qt/qt_text.h"
 
 namespace tllink::platform::qt {
+
+using desktop::ToQString;
 
 QtMenu::QtMenu(const std::vector<MenuItemLayout>& items) {
   for (const MenuItemLayout& item : items) {

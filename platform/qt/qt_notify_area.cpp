@@ -1,8 +1,10 @@
 #include "platform/qt/qt_notify_area.h"
 
-#include "platform/qt/qt_text.h"
+#include "platform/desktop/qt_text.h"
 
 namespace tllink::platform::qt {
+
+using desktop::ToQString;
 
 namespace {
 

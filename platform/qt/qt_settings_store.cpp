@@ -6,10 +6,13 @@
 #include <QSettings>
 #include <memory>
 
+#include "platform/desktop/qt_text.h"
 #include "platform/failure.h"
-#include "platform/qt/qt_text.h"
 
 namespace tllink::platform::qt {
+
+using desktop::FromQString;
+using desktop::ToQString;
 
 namespace {
 

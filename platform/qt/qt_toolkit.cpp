@@ -7,13 +7,16 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 
+#include "platform/desktop/qt_text.h"
 #include "platform/failure.h"
 #include "platform/qt/qt_menu.h"
-#include "platform/qt/qt_text.h"
 #include "platform/qt/qt_timer.h"
 #include "platform/qt/qt_window.h"
 
 namespace tllink::platform::qt {
+
+using desktop::OpenDesktopClipboard;
+using desktop::ToQString;
 
 namespace {
 

@@ -4,14 +4,16 @@
 #include <memory>
 #include <string>
 
+#include "platform/desktop/desktop_clipboard.h"
 #include "platform/qt/control_font.h"
-#include "platform/qt/desktop_clipboard.h"
 #include "platform/qt/qt_notify_area.h"
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/single_instance.h"
 #include "platform/toolkit.h"
 
 namespace tllink::platform::qt {
+
+using desktop::DesktopClipboard;
 
 struct QtToolkitOptions {
   // While no tray can bring it back, hiding the main window minimises it instead.

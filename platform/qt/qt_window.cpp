@@ -8,13 +8,16 @@
 #include <QScreen>
 #include <vector>
 
+#include "platform/desktop/qt_text.h"
 #include "platform/failure.h"
 #include "platform/layout_geometry.h"
 #include "platform/qt/control_font.h"
 #include "platform/qt/qt_menu.h"
-#include "platform/qt/qt_text.h"
 
 namespace tllink::platform::qt {
+
+using desktop::FromQString;
+using desktop::ToQString;
 
 namespace {
 

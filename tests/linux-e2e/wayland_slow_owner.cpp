@@ -21,13 +21,13 @@
 #include <thread>
 #include <vector>
 
-#include "platform/qt/wayland_data_control.h"
-#include "platform/qt/wayland_display.h"
+#include "platform/wayland/wayland_data_control.h"
+#include "platform/wayland/wayland_display.h"
 
 namespace {
 
-using tllink::platform::qt::DataControl;
-using tllink::platform::qt::UniqueFd;
+using tllink::platform::desktop::UniqueFd;
+using tllink::platform::wayland::DataControl;
 
 class Owner final : public DataControl::Events {
  public:
@@ -77,12 +77,12 @@ int main(int argc, char** argv) {
     content[format.substr(0, equals)] = format.substr(equals + 1);
   }
 
-  const tllink::platform::qt::WaylandDisplay display =
-      tllink::platform::qt::ConnectToWaylandSession();
+  const tllink::platform::wayland::WaylandDisplay display =
+      tllink::platform::wayland::ConnectToWaylandSession();
   if (display == nullptr) return 1;
   Owner owner(std::move(content));
   const std::unique_ptr<DataControl> control =
-      tllink::platform::qt::BindDataControl(display.get(), owner);
+      tllink::platform::wayland::BindDataControl(display.get(), owner);
   if (control == nullptr) return 1;
   control->SetSelection(owner.Types());
   // The compositor has taken the source once it answers a round trip without cancelling it.

@@ -23,12 +23,12 @@
 #include <cmath>
 
 #include "app/program.h"
-#include "platform/qt/qt_clipboard.h"
+#include "platform/desktop/qt_text.h"
 #include "platform/qt/qt_settings_store.h"
-#include "platform/qt/qt_text.h"
 #include "platform/qt/qt_toolkit.h"
 #include "platform/qt/qt_window.h"
 #include "platform/qt/single_instance.h"
+#include "platform/x11/x11_clipboard.h"
 #include "settings/form2.h"
 
 namespace tllink::platform::qt {
@@ -274,7 +274,7 @@ class QtClipboardTest : public QtTest {
 };
 
 TEST_F(QtClipboardTest, TextRoundTripsExactlyAndNewerCopiesWin) {
-  QtClipboard clipboard;
+  x11::X11Clipboard clipboard;
   OtherProgramCopies(Text(QStringLiteral("see http://a/x")));
   const std::uint32_t first = clipboard.SequenceNumber();
   Clipboard::ReadResult read = clipboard.ReadText(u"");
@@ -306,7 +306,7 @@ TEST_F(QtClipboardTest, TextRoundTripsExactlyAndNewerCopiesWin) {
 }
 
 TEST_F(QtClipboardTest, ContentThatIsNotPlainTextIsLeftAlone) {
-  QtClipboard clipboard;
+  x11::X11Clipboard clipboard;
   auto* image = new QMimeData;
   image->setData("image/png", QByteArray("\x89PNG\r\n\x1a\n", 8));
   OtherProgramCopies(image);

@@ -1,0 +1,21 @@
+#include "platform/desktop/desktop_clipboard.h"
+
+#include <QtGlobal>
+
+#include "platform/wayland/wayland_clipboard.h"
+#include "platform/x11/x11_clipboard.h"
+
+namespace tllink::platform::desktop {
+
+std::unique_ptr<DesktopClipboard> OpenDesktopClipboard() {
+  if (std::unique_ptr<wayland::WaylandClipboard> wayland = wayland::WaylandClipboard::Open())
+    return wayland;
+  if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+    qInfo(
+        "tllink: the Wayland compositor offers no clipboard data control: the clipboard is "
+        "watched through XWayland, where it runs");
+  }
+  return std::make_unique<x11::X11Clipboard>();
+}
+
+}  // namespace tllink::platform::desktop
