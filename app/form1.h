@@ -95,10 +95,13 @@ class Form1 final : public platform::WindowEvents {
   void OnClipboardSettled() noexcept;
   // So does a read or write of the clipboard that has its result.
   void OnClipboardDelivered() noexcept;
-  // The steps of the tick, one for each thing it waits for.
+  // The steps of the tick, one for each thing it waits for, and what it makes of the answers.
+  bool TakeDeliveredResults();  // true when one was for the request awaited
   void ReadClipboardText();
+  void Take(platform::Clipboard::ReadResult read);
   void ConvertText(std::uint32_t copy);
   void WriteClipboard();
+  void Take(platform::Clipboard::WriteResult written);
   // A click on the balloon of the last conversion puts the copy back as it was read.
   void TakeBackConversion();
   void ForgetRichFormats();
@@ -128,7 +131,7 @@ class Form1 final : public platform::WindowEvents {
   std::vector<platform::RichFormat> converted_rich_;
   // What the tick waits for, and for which copy. Each tick acts on it and moves it on.
   enum class Awaiting {
-    kText,    // the clipboard's text: read it (again)
+    kText,    // the clipboard's text: read it (again), or the answer to the read `request`
     kChange,  // a change of the clipboard from `copy`, or of the rule from `rule`
     kWrite,   // the converted copy to be on the clipboard in place of copy `copy`, or, when
               // `taking_back`, the copy as read in place of its conversion `copy`
@@ -140,16 +143,21 @@ class Form1 final : public platform::WindowEvents {
   struct TickState {
     Awaiting awaiting = Awaiting::kText;
     std::uint32_t copy = 0;  // a clipboard sequence number
-    Rule rule;               // kChange: the rule the copy was looked at with
+    Rule rule;               // kChange: the rule the copy was looked at with; kText: asked with
+    platform::Clipboard::RequestId request = 0;  // the request whose answer is awaited, if any
     bool taking_back = false;
   };
   TickState tick_;
   // Writes of convertedText over clipText that failed, in a row: a copy whose writes keep
   // failing is left alone.
   int failed_writes_ = 0;
-  // The text this program last put on the clipboard. It is never converted again, whoever
+  platform::Clipboard::RequestId last_request_ = 0;
+  // The text this program last converted a copy to. It is never converted again, whoever
   // puts it there next (a clipboard manager or a remote-desktop bridge may copy it back).
   std::u16string written_text_;
+  // The copy a balloon click put back (its sequence number): that copy stays as it was, while
+  // the same text copied anew is converted as usual.
+  std::optional<std::uint32_t> taken_back_;
   // The conversion that a click on its balloon takes back: its sequence number, while its
   // balloon is the last one shown.
   std::optional<std::uint32_t> takeable_;

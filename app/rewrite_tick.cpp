@@ -1,5 +1,7 @@
 #include <new>
+#include <optional>
 #include <utility>
+#include <variant>
 
 #include "app/form1.h"
 #include "app/report_failure.h"
@@ -92,48 +94,94 @@ void Form1::Timer2_Timer() {
   if (ST == 0) ShowBalloon(u"以啟動...");
   ST = 1;
 
+  // A result is this tick's work; anything it leaves to do waits for the next tick, which a
+  // change of the clipboard meanwhile may still be settling for.
+  if (TakeDeliveredResults()) return;
+  platform::Clipboard& clipboard = toolkit_.GetClipboard();
   switch (tick_.awaiting) {
     case Awaiting::kChange:
       // Idle ticks cost one sequence query: the clipboard is left alone unless it or the rule
       // changed.
-      if (toolkit_.GetClipboard().SequenceNumber() == tick_.copy &&
-          tick_.rule.find_text == form2_.temp1 && tick_.rule.replacement == form2_.temp2) {
+      if (clipboard.SequenceNumber() == tick_.copy && tick_.rule.find_text == form2_.temp1 &&
+          tick_.rule.replacement == form2_.temp2) {
         return;
       }
       ReadClipboardText();
       return;
     case Awaiting::kText:
+      // A read under way for the copy there now and the rule of now: its delivery runs the tick.
+      // Anything else makes it useless, and the current copy is asked for instead.
+      if (tick_.request != 0 && clipboard.SequenceNumber() == tick_.copy &&
+          tick_.rule.find_text == form2_.temp1) {
+        return;
+      }
       ReadClipboardText();
       return;
     case Awaiting::kWrite:
+      if (tick_.request != 0) return;  // its delivery runs the tick
       WriteClipboard();
       return;
   }
 }
 
+bool Form1::TakeDeliveredResults() {
+  platform::Clipboard& clipboard = toolkit_.GetClipboard();
+  bool taken = false;
+  while (std::optional<platform::Clipboard::Delivered> delivered = clipboard.TakeDelivered()) {
+    std::visit(
+        [this, &taken](auto& result) {
+          // The answer to a request the tick no longer waits for is of no use.
+          if (result.request == 0 || result.request != tick_.request) return;
+          tick_.request = 0;
+          taken = true;
+          Take(std::move(result));
+        },
+        *delivered);
+  }
+  return taken;
+}
+
 void Form1::ReadClipboardText() {
   using Clipboard = platform::Clipboard;
   Clipboard& clipboard = toolkit_.GetClipboard();
-  tick_.awaiting = Awaiting::kText;  // until the read has an answer
-  Clipboard::ReadResult read = clipboard.ReadText(form2_.temp1);
+  const std::uint32_t copy = clipboard.SequenceNumber();
+  const Clipboard::RequestId request = ++last_request_;
+  Clipboard::ReadResult read = clipboard.Read(request, form2_.temp1);
+  tick_ = TickState{Awaiting::kText, copy, Rule{form2_.temp1, form2_.temp2}};
+  if (read.status == Clipboard::ReadStatus::Pending) {
+    tick_.request = request;  // its delivery runs the tick
+    return;
+  }
+  Take(std::move(read));
+}
+
+void Form1::Take(platform::Clipboard::ReadResult read) {
+  using Clipboard = platform::Clipboard;
   switch (read.status) {
     case Clipboard::ReadStatus::Ok:
       break;
-    case Clipboard::ReadStatus::Pending:  // its delivery runs the tick again
+    case Clipboard::ReadStatus::Pending:  // not an answer
     case Clipboard::ReadStatus::Busy:
-    case Clipboard::ReadStatus::Failed:
-      return;  // the next tick reads again
+      return;                            // the next tick reads again
+    case Clipboard::ReadStatus::Failed:  // reading this copy again would fail again
     case Clipboard::ReadStatus::NoText:
     case Clipboard::ReadStatus::Excluded:
       ForgetRichFormats();
       AwaitChangeFrom(read.sequence);
       return;
   }
+  // Its rich formats were chosen for another find text: the copy is read again for this one.
+  if (read.asked_with != form2_.temp1) {
+    ReadClipboardText();
+    return;
+  }
   // A text that arrives late may have been copied over meanwhile: the newer copy is read instead.
-  if (read.sequence != clipboard.SequenceNumber()) return;
+  if (read.sequence != toolkit_.GetClipboard().SequenceNumber()) return;
   AwaitChangeFrom(read.sequence);
   // The program's own text, put back by whoever: converting it again would convert it twice.
   if (read.text == written_text_) return;
+  // The copy a balloon click put back stays as it is.
+  if (taken_back_ == read.sequence) return;
   if (read.text != clipText) failed_writes_ = 0;  // another copy
   clipText = std::move(read.text);
   clip_rich_ = std::move(read.rich);
@@ -144,7 +192,8 @@ void Form1::ReadClipboardText() {
 
 void Form1::ConvertText(std::uint32_t copy) {
   const std::u16string& find_text = form2_.temp1;
-  if (clipText.empty() || clipText.find(find_text) == std::u16string::npos) return;
+  // An empty find text converts nothing: there is nothing to replace.
+  if (find_text.empty() || clipText.find(find_text) == std::u16string::npos) return;
   std::u16string rewritten;
   try {
     rewritten = ReplaceAll(clipText, find_text, form2_.temp2);
@@ -168,28 +217,42 @@ void Form1::WriteClipboard() {
   Clipboard& clipboard = toolkit_.GetClipboard();
   const platform::ContentView read{clipText, clip_rich_};
   const platform::ContentView converted{convertedText, converted_rich_};
-  const bool back = tick_.taking_back;
+  const Clipboard::RequestId request = ++last_request_;
   const Clipboard::WriteResult written =
-      back ? clipboard.ReplaceContent(converted, tick_.copy, read)
-           : clipboard.ReplaceContent(read, tick_.copy, converted);
+      tick_.taking_back ? clipboard.TakeBack(request, converted, tick_.copy, read)
+                        : clipboard.Replace(request, read, tick_.copy, converted);
+  if (written.status == Clipboard::WriteStatus::Pending) {
+    tick_.request = request;  // its delivery runs the tick
+    return;
+  }
+  Take(written);
+}
+
+void Form1::Take(platform::Clipboard::WriteResult written) {
+  using Clipboard = platform::Clipboard;
+  Clipboard& clipboard = toolkit_.GetClipboard();
+  const bool back = tick_.taking_back;
   switch (written.status) {
     case Clipboard::WriteStatus::Ok:
-      written_text_ = back ? clipText : convertedText;
       AwaitChangeFrom(written.sequence);
       if (back) {
+        // That copy is not converted again; the same text copied anew is.
+        taken_back_ = written.sequence;
         ForgetRichFormats();
         return;
       }
+      written_text_ = convertedText;
+      taken_back_.reset();
       failed_writes_ = 0;
       // Announced once the rewritten text is there, never for a write that did not happen.
       ShowBalloon(u"以轉換...");
       takeable_ = written.sequence;
       return;
-    case Clipboard::WriteStatus::Pending:  // its delivery runs the tick again
+    case Clipboard::WriteStatus::Pending:  // not an answer
     case Clipboard::WriteStatus::Busy:     // the next tick writes again
       return;
     case Clipboard::WriteStatus::Changed:
-      tick_.awaiting = Awaiting::kText;  // the newer copy is read next
+      tick_ = TickState{};  // the newer copy is read next
       return;
     case Clipboard::WriteStatus::Failed:
       if (back) {
@@ -200,7 +263,7 @@ void Form1::WriteClipboard() {
       // but only a few times.
       ++failed_writes_;
       if (failed_writes_ < kWriteTries) {
-        tick_.awaiting = Awaiting::kText;
+        tick_ = TickState{};
       } else {
         AwaitChangeFrom(clipboard.SequenceNumber());
       }
@@ -210,10 +273,11 @@ void Form1::WriteClipboard() {
 
 void Form1::TakeBackConversion() {
   if (!takeable_ || tick_.awaiting != Awaiting::kChange) return;
-  // Never over a newer copy: only while the conversion is still what the clipboard holds.
+  // Never over a newer copy: only while the conversion is still what the clipboard holds (the
+  // platform checks again as it writes).
   if (toolkit_.GetClipboard().SequenceNumber() != *takeable_) return;
   const std::uint32_t conversion = *std::exchange(takeable_, std::nullopt);
-  tick_ = TickState{Awaiting::kWrite, conversion, {}, true};
+  tick_ = TickState{Awaiting::kWrite, conversion, {}, 0, true};
   WriteClipboard();
   ParkTimer2WhileIdle();  // a write to try again needs Timer2's ticks
 }

@@ -20,25 +20,40 @@ MemoryClipboard::Content MemoryClipboard::Copy(ContentView view) {
   return Content{std::u16string(view.text), {view.rich.begin(), view.rich.end()}};
 }
 
-Clipboard::ReadResult MemoryClipboard::ReadText(std::u16string_view rich_if_containing) {
-  if (read_answer_) return *std::exchange(read_answer_, std::nullopt);
+Clipboard::ReadResult MemoryClipboard::Read(RequestId request,
+                                            std::u16string_view rich_if_containing) {
   ReadResult result;
+  result.request = request;
   result.sequence = sequence_;
-  if (waiting_ && !waiting_->write && waiting_->sequence == sequence_) {
-    result.status = ReadStatus::Pending;
-    return result;
-  }
-  // A read for content that has gone is dropped; the format query needs no open.
-  waiting_.reset();
+  result.asked_with = rich_if_containing;
+  // The format query needs no open.
   if (!text_) {
     result.status = ReadStatus::NoText;
     return result;
   }
   ++opens_;
   if (std::exchange(throw_on_read_, false)) throw std::bad_alloc();
+  if (late_owner_) {
+    waiting_.push_back(Waiting{
+        request, false, sequence_, {}, {*text_, rich_}, std::u16string(rich_if_containing)});
+    result.status = ReadStatus::Pending;
+    return result;
+  }
   if (TakeBusyOpen()) {
     result.status = ReadStatus::Busy;
-  } else if (fail_reads_) {
+    return result;
+  }
+  return ReadNow(request, rich_if_containing);
+}
+
+// The content as it is now, answered.
+Clipboard::ReadResult MemoryClipboard::ReadNow(RequestId request,
+                                               std::u16string_view rich_if_containing) {
+  ReadResult result;
+  result.request = request;
+  result.sequence = sequence_;
+  result.asked_with = rich_if_containing;
+  if (fail_reads_) {
     result.status = ReadStatus::Failed;
   } else if (excluded_) {
     result.status = ReadStatus::Excluded;
@@ -50,24 +65,15 @@ Clipboard::ReadResult MemoryClipboard::ReadText(std::u16string_view rich_if_cont
       result.rich = rich_;
       ++rich_reads_;
     }
-    if (late_owner_) {
-      waiting_ =
-          Waiting{false, sequence_, {}, Content{std::move(result.text), std::move(result.rich)}};
-      result = ReadResult{ReadStatus::Pending, {}, {}, sequence_};
-    }
   }
   return result;
 }
 
-Clipboard::WriteResult MemoryClipboard::ReplaceContent(ContentView current,
-                                                       std::uint32_t expected_sequence,
-                                                       ContentView replacement) {
+Clipboard::WriteResult MemoryClipboard::Replace(RequestId request, ContentView current,
+                                                std::uint32_t expected_sequence,
+                                                ContentView replacement) {
   WriteResult result;
-  if (waiting_ && waiting_->write && waiting_->sequence == expected_sequence) {
-    result.status = WriteStatus::Pending;
-    return result;
-  }
-  if (write_answer_) return *std::exchange(write_answer_, std::nullopt);
+  result.request = request;
   if (before_write_) std::exchange(before_write_, nullptr)();
   ++opens_;
   if (TakeBusyOpen()) {
@@ -78,30 +84,59 @@ Clipboard::WriteResult MemoryClipboard::ReplaceContent(ContentView current,
     result.status = WriteStatus::Changed;
     return result;
   }
+  return StartWrite(request, current, replacement);
+}
+
+Clipboard::WriteResult MemoryClipboard::TakeBack(RequestId request, ContentView conversion,
+                                                 std::uint32_t conversion_sequence,
+                                                 ContentView original) {
+  WriteResult result;
+  result.request = request;
+  ++opens_;
+  if (TakeBusyOpen()) {
+    result.status = WriteStatus::Busy;
+    return result;
+  }
+  // Only over this program's own conversion, still there.
+  if (sequence_ != conversion_sequence || !owned_by_us_) {
+    result.status = WriteStatus::Changed;
+    return result;
+  }
+  return StartWrite(request, conversion, original);
+}
+
+Clipboard::WriteResult MemoryClipboard::StartWrite(RequestId request, ContentView current,
+                                                   ContentView replacement) {
   if (refuse_writes_) {
     ++refused_writes_;
     Changed();
+    WriteResult result;
+    result.request = request;
     result.status = WriteStatus::Failed;
     return result;
   }
   if (late_owner_) {
     // Emptying tells the owner its content goes, and waits for its answer.
-    waiting_ = Waiting{true, expected_sequence, Copy(current), Copy(replacement)};
+    waiting_.push_back(Waiting{request, true, sequence_, Copy(current), Copy(replacement), {}});
+    WriteResult result;
+    result.request = request;
     result.status = WriteStatus::Pending;
     return result;
   }
-  return Write(Copy(current), Copy(replacement));
+  return Write(request, Copy(current), Copy(replacement));
 }
 
-Clipboard::WriteResult MemoryClipboard::Write(const Content& current, const Content& replacement) {
+Clipboard::WriteResult MemoryClipboard::Write(RequestId request, const Content& current,
+                                              const Content& replacement) {
   WriteResult result;
+  result.request = request;
   late_owner_ = false;
   other_formats_.clear();
   excluded_ = false;
   // Emptying made this program the clipboard's owner, as on Windows.
   owned_by_us_ = true;
   if (fail_sets_) {
-    // Emptied, then the set failed: what was read is put back.
+    // Emptied, then the set failed: what was there is put back.
     text_ = current.text;
     rich_ = current.rich;
     Changed(2);
@@ -117,14 +152,42 @@ Clipboard::WriteResult MemoryClipboard::Write(const Content& current, const Cont
   return result;
 }
 
+std::optional<Clipboard::Delivered> MemoryClipboard::TakeDelivered() {
+  if (delivered_.empty()) return std::nullopt;
+  Delivered delivered = std::move(delivered_.front());
+  delivered_.pop_front();
+  return delivered;
+}
+
 void MemoryClipboard::Deliver() {
-  if (!waiting_) return;
-  const Waiting waited = *std::exchange(waiting_, std::nullopt);
-  if (waited.write) {
-    write_answer_ = Write(waited.current, waited.content);
-  } else {
-    read_answer_ =
-        ReadResult{ReadStatus::Ok, waited.content.text, waited.content.rich, waited.sequence};
+  if (waiting_.empty()) return;
+  while (!waiting_.empty()) {
+    Waiting waited = std::move(waiting_.front());
+    waiting_.pop_front();
+    if (waited.write) {
+      // A write finds out only now whether the content it replaces is still there.
+      if (sequence_ != waited.sequence) {
+        delivered_.emplace_back(WriteResult{waited.request, WriteStatus::Changed, 0});
+      } else {
+        delivered_.emplace_back(Write(waited.request, waited.current, waited.content));
+      }
+    } else {
+      ReadResult read{waited.request,
+                      ReadStatus::Ok,
+                      std::move(waited.content.text),
+                      {},
+                      waited.sequence,
+                      std::move(waited.asked_with)};
+      if (fail_reads_) {
+        read.status = ReadStatus::Failed;
+        read.text.clear();
+      } else if (!read.asked_with.empty() &&
+                 read.text.find(read.asked_with) != std::u16string::npos) {
+        read.rich = std::move(waited.content.rich);
+        if (!read.rich.empty()) ++rich_reads_;
+      }
+      delivered_.emplace_back(std::move(read));
+    }
   }
   if (events_.on_delivered) events_.on_delivered();
 }
@@ -148,8 +211,8 @@ void MemoryClipboard::CopyRich(std::u16string text, std::vector<RichFormat> rich
   Copied(std::move(text), std::move(rich));
 }
 
-void MemoryClipboard::CopyTextLate(std::u16string text) {
-  Copied(std::move(text), {}, false, true);
+void MemoryClipboard::CopyTextLate(std::u16string text, std::vector<RichFormat> rich) {
+  Copied(std::move(text), std::move(rich), false, true);
 }
 
 void MemoryClipboard::CopyOther(std::string format) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <optional>
 #include <set>
@@ -14,9 +15,12 @@ namespace tllink::platform::memory {
 class MemoryClipboard final : public Clipboard {
  public:
   std::uint32_t SequenceNumber() override { return sequence_; }
-  ReadResult ReadText(std::u16string_view rich_if_containing) override;
-  WriteResult ReplaceContent(ContentView current, std::uint32_t expected_sequence,
-                             ContentView replacement) override;
+  ReadResult Read(RequestId request, std::u16string_view rich_if_containing) override;
+  WriteResult Replace(RequestId request, ContentView current, std::uint32_t expected_sequence,
+                      ContentView replacement) override;
+  WriteResult TakeBack(RequestId request, ContentView conversion, std::uint32_t conversion_sequence,
+                       ContentView original) override;
+  std::optional<Delivered> TakeDelivered() override;
 
   // Another program copies.
   void CopyText(std::u16string text);
@@ -24,11 +28,12 @@ class MemoryClipboard final : public Clipboard {
   void CopyOther(std::string format);          // non-text content such as "image/png"
   void CopyExcludedText(std::u16string text);  // text marked "do not monitor"
   void Clear();
-  // Another program copies `text` and is slow to answer whatever it is asked: each read of its
-  // text, and each emptying of the clipboard (which tells the owner), completes only at a
-  // Deliver().
-  void CopyTextLate(std::u16string text);
-  // The slow owner answers: the read or write waiting for it completes, and the watcher hears.
+  // Another program copies `text` (with `rich`) and is slow to answer whatever it is asked: each
+  // read of its content, and each emptying of the clipboard (which tells the owner), completes
+  // only at a Deliver().
+  void CopyTextLate(std::u16string text, std::vector<RichFormat> rich = {});
+  // The slow owner answers: every request waiting for it completes, in the order asked, and the
+  // watcher hears.
   void Deliver();
 
   std::optional<std::u16string> Text() const { return text_; }
@@ -46,8 +51,10 @@ class MemoryClipboard final : public Clipboard {
 
   // Faults: the next `n` opens find the clipboard held by another program.
   void HoldOpenByOtherProgram(int n) { busy_opens_ = n; }
+  // Reads fail, as one that runs out of memory does; a read waiting for a slow owner fails
+  // when it completes.
   void FailReads(bool fail) { fail_reads_ = fail; }
-  // The next read runs out of memory, as reading a huge text can.
+  // The next read runs out of memory on the calling thread.
   void ThrowOnNextRead() { throw_on_read_ = true; }
   // Setting the text fails after the clipboard was emptied.
   void FailSets(bool fail) { fail_sets_ = fail; }
@@ -65,17 +72,21 @@ class MemoryClipboard final : public Clipboard {
   };
   // A request the slow owner has not answered yet.
   struct Waiting {
+    RequestId request = 0;
     bool write = false;
     std::uint32_t sequence = 0;  // of the content read, or expected by the write
     Content current;             // write: what to put back should the set fail
     Content content;             // read: the owner's; write: what to set
+    std::u16string asked_with;   // read: the find text it was asked with
   };
   static Content Copy(ContentView view);
   bool TakeBusyOpen();
   void Changed(int changes = 1);
   void Copied(std::optional<std::u16string> text, std::vector<RichFormat> rich = {},
               bool excluded = false, bool late = false);
-  WriteResult Write(const Content& current, const Content& replacement);
+  ReadResult ReadNow(RequestId request, std::u16string_view rich_if_containing);
+  WriteResult Write(RequestId request, const Content& current, const Content& replacement);
+  WriteResult StartWrite(RequestId request, ContentView current, ContentView replacement);
 
   std::optional<std::u16string> text_;
   std::vector<RichFormat> rich_;
@@ -85,9 +96,8 @@ class MemoryClipboard final : public Clipboard {
   bool late_owner_ = false;
   bool owned_by_us_ = false;
   std::uint32_t sequence_ = 1;
-  std::optional<Waiting> waiting_;
-  std::optional<ReadResult> read_answer_;
-  std::optional<WriteResult> write_answer_;
+  std::deque<Waiting> waiting_;
+  std::deque<Delivered> delivered_;
   int opens_ = 0;
   int writes_ = 0;
   int busy_opens_ = 0;

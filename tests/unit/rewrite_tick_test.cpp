@@ -135,15 +135,21 @@ TEST_F(RewriteTick, NonTextContentIsNeverWrittenOver) {
   EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
 }
 
-TEST_F(RewriteTick, FailedReadWritesNothingAndTheNextTickTriesAgain) {
+TEST_F(RewriteTick, FailedReadIsNotRepeatedUntilTheNextCopyButABusyOneIs) {
   EXPECT_EQ(CopyAndTick(u"http://h/u/1/first"), u"http://d/1/first");
 
+  // The read fails where the platform does it (out of memory on its thread, say).
   Clip().FailReads(true);
-  EXPECT_EQ(CopyAndTick(u"http://h/u/1/second"), u"http://h/u/1/second")
+  Clip().CopyTextLate(u"http://h/u/1/second");
+  Tick();
+  const int opens = Clip().Opens();
+  Clip().Deliver();
+  Ticks(5);
+  EXPECT_EQ(Clip().Opens(), opens) << "reading that copy again would fail again";
+  EXPECT_EQ(Clip().Text(), u"http://h/u/1/second")
       << "neither the last rewrite nor anything else is written";
   Clip().FailReads(false);
-  Tick();
-  EXPECT_EQ(Clip().Text(), u"http://d/1/second");
+  EXPECT_EQ(CopyAndTick(u"http://h/u/1/second"), u"http://d/1/second") << "the next copy is read";
 
   Clip().HoldOpenByOtherProgram(1);
   EXPECT_EQ(CopyAndTick(u"http://h/u/1/third"), u"http://h/u/1/third");
@@ -466,7 +472,24 @@ TEST_F(RewriteTick, RichFormatsAreConvertedWithTheTextAndABalloonClickPutsTheCop
   Ticks(5);
   EXPECT_EQ(Clip().Text(), u"http://h/u/1/f") << "what was taken back is not converted again";
   EXPECT_EQ(BalloonCount(kConvertBalloon), 1);
-  EXPECT_EQ(CopyAndTick(u"http://h/u/1/g"), u"http://d/1/g") << "the next copy is";
+  EXPECT_EQ(CopyAndTick(u"other"), u"other");
+  EXPECT_EQ(CopyAndTick(u"http://h/u/1/f"), u"http://d/1/f") << "the same link copied anew is";
+  EXPECT_EQ(CopyAndTick(u"http://h/u/1/g"), u"http://d/1/g") << "and so is the next copy";
+}
+
+TEST_F(RewriteTick, RuleSavedWhileARichReadIsPendingIsTheOneItsFormatsAreAskedWith) {
+  Tick();
+  const std::vector<platform::RichFormat> rich{{"text/html", "<a href=\"http://n/u/1/f\">f</a>"}};
+  Clip().CopyTextLate(u"http://n/u/1/f", rich);
+  Tick();  // asked with the old find text, which the copy does not hold: no rich formats
+  SetRule(u"http://n/u/1/", u"http://d/1/");
+  Tick();
+  Clip().Deliver();  // both answers; the one asked with the old rule is dropped
+  Clip().Deliver();  // emptying waits for the slow owner too
+  EXPECT_EQ(Clip().Text(), u"http://d/1/f");
+  EXPECT_EQ(Clip().Rich(),
+            (std::vector<platform::RichFormat>{{"text/html", "<a href=\"http://d/1/f\">f</a>"}}));
+  EXPECT_EQ(Clip().Writes(), 1);
 }
 
 TEST_F(RewriteTick, BalloonClickAfterANewerCopyOrAnotherBalloonDoesNothing) {
