@@ -22,13 +22,6 @@ class WaylandClipboardWatch final : public ClipboardWatch {
   std::function<void()> on_end_;
 };
 
-Clipboard::ReadResult Pending(std::uint32_t sequence) {
-  Clipboard::ReadResult result;
-  result.status = Clipboard::ReadStatus::Pending;
-  result.sequence = sequence;
-  return result;
-}
-
 }  // namespace
 
 std::unique_ptr<WaylandClipboard> WaylandClipboard::Open() {
@@ -43,53 +36,56 @@ std::unique_ptr<WaylandClipboard> WaylandClipboard::Open() {
   return clipboard;
 }
 
-Clipboard::ReadResult WaylandClipboard::ReadText(std::u16string_view rich_if_containing) {
-  const std::uint32_t now = thread_->Sequence();
-  if (read_) {
-    WaylandReadAnswer answer = std::move(*read_);
-    read_.reset();
-    // An answer about content that has gone is of no use: the current content is read instead.
-    if (answer.sequence == now) {
-      ReadResult result;
-      result.status = answer.status;
-      result.text = std::move(answer.text);
-      result.rich = std::move(answer.rich);
-      result.sequence = answer.sequence;
-      return result;
-    }
-  }
-  // Asked already: the answer runs the tick.
-  if (reading_ && reading_->sequence == now) return Pending(now);
-  reading_ = Reading{++last_request_, now};
-  thread_->Read(reading_->request, std::u16string(rich_if_containing));
-  return Pending(now);
+Clipboard::ReadResult WaylandClipboard::Read(RequestId request,
+                                             std::u16string_view rich_if_containing) {
+  // A newer request supersedes the one under way: the thread drops that fetch.
+  reading_ = request;
+  thread_->Read(request, std::u16string(rich_if_containing));
+  ReadResult result;
+  result.request = request;
+  result.status = ReadStatus::Pending;
+  result.sequence = thread_->Sequence();
+  result.asked_with = rich_if_containing;
+  return result;
 }
 
-Clipboard::WriteResult WaylandClipboard::ReplaceContent(ContentView /*current*/,
-                                                        std::uint32_t expected_sequence,
-                                                        ContentView replacement) {
+Clipboard::WriteResult WaylandClipboard::Replace(RequestId request, ContentView /*current*/,
+                                                 std::uint32_t expected_sequence,
+                                                 ContentView replacement) {
   // On Wayland a write that does not take leaves the other program's content where it was:
   // nothing to put back.
-  if (written_ && written_->expected_sequence == expected_sequence) {
-    const WriteResult result = written_->result;
-    written_.reset();
-    return result;
-  }
+  return StartWrite(request, expected_sequence, replacement, false);
+}
+
+Clipboard::WriteResult WaylandClipboard::TakeBack(RequestId request, ContentView /*conversion*/,
+                                                  std::uint32_t conversion_sequence,
+                                                  ContentView original) {
+  // Only while this program's source is still the selection: the thread checks.
+  return StartWrite(request, conversion_sequence, original, true);
+}
+
+Clipboard::WriteResult WaylandClipboard::StartWrite(RequestId request,
+                                                    std::uint32_t expected_sequence,
+                                                    ContentView content, bool only_over_own) {
   WriteResult result;
-  if (writing_ && writing_->expected_sequence == expected_sequence) {
-    result.status = WriteStatus::Pending;
-    return result;
-  }
+  result.request = request;
   if (thread_->Sequence() != expected_sequence) {
     result.status = WriteStatus::Changed;
     return result;
   }
-  written_.reset();
-  writing_ = Writing{++last_request_, expected_sequence};
-  thread_->Write(writing_->request, expected_sequence, std::u16string(replacement.text),
-                 std::vector<RichFormat>(replacement.rich.begin(), replacement.rich.end()));
+  writing_ = request;
+  thread_->Write(
+      WaylandWriteRequest{request, expected_sequence, only_over_own, std::u16string(content.text),
+                          std::vector<RichFormat>(content.rich.begin(), content.rich.end())});
   result.status = WriteStatus::Pending;
   return result;
+}
+
+std::optional<Clipboard::Delivered> WaylandClipboard::TakeDelivered() {
+  if (delivered_.empty()) return std::nullopt;
+  Delivered delivered = std::move(delivered_.front());
+  delivered_.pop_front();
+  return delivered;
 }
 
 std::unique_ptr<ClipboardWatch> WaylandClipboard::Watch(ClipboardEvents events,
@@ -107,19 +103,18 @@ void WaylandClipboard::Changed() {
 }
 
 void WaylandClipboard::Answered(WaylandReadAnswer answer) {
-  if (!reading_ || answer.request != reading_->request) return;  // asked again since
-  reading_.reset();
-  read_ = std::move(answer);
+  if (answer.request != reading_) return;  // asked again since
+  reading_ = 0;
+  delivered_.emplace_back(ReadResult{answer.request, answer.status, std::move(answer.text),
+                                     std::move(answer.rich), answer.sequence,
+                                     std::move(answer.asked_with)});
   if (events_.on_delivered && !ending_()) events_.on_delivered();
 }
 
 void WaylandClipboard::Answered(WaylandWriteAnswer answer) {
-  if (!writing_ || answer.request != writing_->request) return;
-  WriteResult result;
-  result.status = answer.status;
-  result.sequence = answer.sequence;
-  written_ = Written{writing_->expected_sequence, result};
-  writing_.reset();
+  if (answer.request != writing_) return;
+  writing_ = 0;
+  delivered_.emplace_back(WriteResult{answer.request, answer.status, answer.sequence});
   if (events_.on_delivered && !ending_()) events_.on_delivered();
 }
 

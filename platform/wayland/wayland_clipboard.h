@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -28,37 +29,27 @@ class WaylandClipboard final : public DesktopClipboard {
   WaylandClipboard& operator=(const WaylandClipboard&) = delete;
 
   std::uint32_t SequenceNumber() override { return thread_->Sequence(); }
-  ReadResult ReadText(std::u16string_view rich_if_containing) override;
-  WriteResult ReplaceContent(ContentView current, std::uint32_t expected_sequence,
-                             ContentView replacement) override;
+  ReadResult Read(RequestId request, std::u16string_view rich_if_containing) override;
+  WriteResult Replace(RequestId request, ContentView current, std::uint32_t expected_sequence,
+                      ContentView replacement) override;
+  WriteResult TakeBack(RequestId request, ContentView conversion, std::uint32_t conversion_sequence,
+                       ContentView original) override;
+  std::optional<Delivered> TakeDelivered() override;
   std::unique_ptr<ClipboardWatch> Watch(ClipboardEvents events,
                                         std::function<bool()> ending) override;
 
  private:
-  struct Reading {
-    std::uint64_t request = 0;
-    std::uint32_t sequence = 0;  // when it was asked for
-  };
-  struct Writing {
-    std::uint64_t request = 0;
-    std::uint32_t expected_sequence = 0;
-  };
-  struct Written {
-    std::uint32_t expected_sequence = 0;
-    WriteResult result;
-  };
-
+  WriteResult StartWrite(RequestId request, std::uint32_t expected_sequence, ContentView content,
+                         bool only_over_own);
   void Changed();
   void Answered(WaylandReadAnswer answer);
   void Answered(WaylandWriteAnswer answer);
 
   ClipboardEvents events_;
   std::function<bool()> ending_;
-  std::uint64_t last_request_ = 0;
-  std::optional<Reading> reading_;
-  std::optional<WaylandReadAnswer> read_;
-  std::optional<Writing> writing_;
-  std::optional<Written> written_;
+  RequestId reading_ = 0;  // the read whose answer is wanted, if any
+  RequestId writing_ = 0;
+  std::deque<Delivered> delivered_;
   std::unique_ptr<WaylandSelectionThread> thread_;  // last: its handlers go before the rest
 };
 

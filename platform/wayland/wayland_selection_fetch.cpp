@@ -16,6 +16,7 @@ WaylandSelectionFetch::WaylandSelectionFetch(std::span<const std::string> mime_t
     : control_(control),
       offer_(ReadWaylandOffer(mime_types)),
       deadline_(now + kPatience),
+      limit_(now + kLimit),
       rich_if_containing_(std::move(rich_if_containing)) {
   // Files offered as their paths too, or nothing that is text: nothing to ask the owner.
   if (offer_.gnome_copied_files || offer_.text_type.empty()) {
@@ -63,7 +64,7 @@ void WaylandSelectionFetch::Readable(Clock::time_point now) {
 
 void WaylandSelectionFetch::CheckDeadline(Clock::time_point now) {
   // An owner that never writes: its content is given up, as one without text.
-  if (!finished_ && now >= deadline_) Finish(ReadStatus::NoText);
+  if (!finished_ && now >= Deadline()) Finish(ReadStatus::NoText);
 }
 
 void WaylandSelectionFetch::Received(std::string bytes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <optional>
@@ -23,6 +24,9 @@ class WaylandSelectionFetch {
   using Clock = std::chrono::steady_clock;
   // How long an owner may go without writing anything before the fetch gives up on it.
   static constexpr std::chrono::seconds kPatience{5};
+  // How long a whole fetch may take, however steadily the owner drips its content: an owner
+  // must not keep a fetch, and the ticks waiting for it, alive for ever.
+  static constexpr std::chrono::seconds kLimit{30};
 
   // Starts reading the current selection, whose content is offered as `mime_types`. The
   // content's text/html and text/uri-list are kept too when its text contains
@@ -37,7 +41,7 @@ class WaylandSelectionFetch {
   void CheckDeadline(Clock::time_point now);
 
   bool Finished() const { return finished_; }
-  Clock::time_point Deadline() const { return deadline_; }
+  Clock::time_point Deadline() const { return std::min(deadline_, limit_); }
   Clipboard::ReadStatus Status() const { return status_; }
   std::u16string TakeText() { return std::move(text_); }
   std::vector<RichFormat> TakeRich() { return std::move(rich_); }
@@ -54,6 +58,7 @@ class WaylandSelectionFetch {
   std::string asked_;
   std::optional<IncomingPipe> pipe_;
   Clock::time_point deadline_;
+  Clock::time_point limit_;
   bool finished_ = false;
   Clipboard::ReadStatus status_ = Clipboard::ReadStatus::Failed;
   std::u16string text_;

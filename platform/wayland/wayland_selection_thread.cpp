@@ -85,11 +85,10 @@ void WaylandSelectionThread::Read(std::uint64_t request, std::u16string rich_if_
   Wake();
 }
 
-void WaylandSelectionThread::Write(std::uint64_t request, std::uint32_t expected_sequence,
-                                   std::u16string text, std::vector<RichFormat> rich) {
+void WaylandSelectionThread::Write(WaylandWriteRequest request) {
   {
     const std::scoped_lock lock(mutex_);
-    wanted_write_ = WriteRequest{request, expected_sequence, std::move(text), std::move(rich)};
+    wanted_write_ = std::move(request);
   }
   Wake();
 }
@@ -165,8 +164,12 @@ void WaylandSelectionThread::Lost() {
   if (lost_) return;
   lost_ = true;
   if (fetching_) {
-    Answer(WaylandReadAnswer{
-        fetching_->request, Clipboard::ReadStatus::NoText, {}, fetching_->sequence, {}});
+    Answer(WaylandReadAnswer{fetching_->request,
+                             Clipboard::ReadStatus::NoText,
+                             {},
+                             fetching_->sequence,
+                             {},
+                             fetching_->asked_with});
     fetching_.reset();
   }
   if (writing_) {
@@ -175,11 +178,42 @@ void WaylandSelectionThread::Lost() {
   }
 }
 
+void WaylandSelectionThread::FailRequests() {
+  if (fetching_) {
+    const std::uint64_t request = fetching_->request;
+    const std::uint32_t sequence = fetching_->sequence;
+    fetching_.reset();
+    Answer(WaylandReadAnswer{request, Clipboard::ReadStatus::Failed, {}, sequence, {}, {}});
+  }
+  if (writing_) {
+    const std::uint64_t request = writing_->request;
+    writing_.reset();
+    Answer(WaylandWriteAnswer{request, Clipboard::WriteStatus::Failed, 0});
+  }
+}
+
+template <typename Step>
+void WaylandSelectionThread::Guarded(Step step) {
+  try {
+    step();
+  } catch (...) {
+    try {
+      FailRequests();
+    } catch (...) {
+      // Not even the answer could be made; the next change asks again.
+    }
+  }
+}
+
 void WaylandSelectionThread::StartRead(ReadRequest request, Clock::time_point now) {
   fetching_.reset();  // a newer request: the older one is of no use
   if (lost_ || !current_.mime_types) {
-    Answer(WaylandReadAnswer{
-        request.request, Clipboard::ReadStatus::NoText, {}, current_.sequence, {}});
+    Answer(WaylandReadAnswer{request.request,
+                             Clipboard::ReadStatus::NoText,
+                             {},
+                             current_.sequence,
+                             {},
+                             std::move(request.rich_if_containing)});
     return;
   }
   if (current_.ours) {
@@ -190,7 +224,8 @@ void WaylandSelectionThread::StartRead(ReadRequest request, Clock::time_point no
           content.text.find(request.rich_if_containing) != std::u16string::npos;
       Answer(WaylandReadAnswer{request.request, Clipboard::ReadStatus::Ok, content.text,
                                current_.sequence,
-                               rich_wanted ? content.rich : std::vector<RichFormat>{}});
+                               rich_wanted ? content.rich : std::vector<RichFormat>{},
+                               std::move(request.rich_if_containing)});
       return;
     }
   }
@@ -202,7 +237,7 @@ void WaylandSelectionThread::AnswerFetchIfFinished() {
   if (!fetching_ || !fetching_->fetch.Finished()) return;
   Answer(WaylandReadAnswer{fetching_->request, fetching_->fetch.Status(),
                            fetching_->fetch.TakeText(), fetching_->sequence,
-                           fetching_->fetch.TakeRich()});
+                           fetching_->fetch.TakeRich(), std::move(fetching_->asked_with)});
   fetching_.reset();
 }
 
@@ -213,7 +248,9 @@ void WaylandSelectionThread::StartWrite(WriteRequest request) {
   }
   // Someone copied since the text was read: their copy stays. (One that the compositor has
   // not told of yet can still be overwritten; no protocol offers more.)
-  if (request.expected_sequence != sequence_.load()) {
+  // Taking a conversion back: only over this program's own source, still the selection.
+  if (request.expected_sequence != sequence_.load() ||
+      (request.only_over_own && !(current_.ours && live_source_))) {
     Answer(WaylandWriteAnswer{request.request, Clipboard::WriteStatus::Changed, 0});
     return;
   }
@@ -248,11 +285,13 @@ void WaylandSelectionThread::Run() {
     }
     // Weighed against every selection the compositor has told of so far.
     Clock::time_point now = Clock::now();
-    if (write) StartWrite(std::move(*write));
-    if (read) StartRead(std::move(*read), now);
+    if (write) Guarded([&] { StartWrite(std::move(*write)); });
+    if (read) Guarded([&] { StartRead(std::move(*read), now); });
     if (fetching_) {
-      fetching_->fetch.CheckDeadline(now);
-      AnswerFetchIfFinished();
+      Guarded([&] {
+        fetching_->fetch.CheckDeadline(now);
+        AnswerFetchIfFinished();
+      });
     }
     // A program that asked to paste and never takes the text: given up on.
     std::erase_if(sending_, [now](const Sending& sending) { return now >= sending.deadline; });
@@ -296,8 +335,10 @@ void WaylandSelectionThread::Run() {
     // The pipes before the compositor's news, which may end the fetch they belong to.
     now = Clock::now();
     if (fetching_ && fds[2].revents != 0) {
-      fetching_->fetch.Readable(now);
-      AnswerFetchIfFinished();
+      Guarded([&] {
+        fetching_->fetch.Readable(now);
+        AnswerFetchIfFinished();
+      });
     }
     std::vector<Sending> still_sending;
     for (std::size_t i = 0; i < sending_.size(); ++i) {

@@ -33,6 +33,15 @@ struct WaylandReadAnswer {
   std::u16string text;
   std::uint32_t sequence = 0;    // of the content that was read
   std::vector<RichFormat> rich;  // when the text contains what the read asked for
+  std::u16string asked_with;     // what the read asked for
+};
+
+struct WaylandWriteRequest {
+  std::uint64_t request = 0;
+  std::uint32_t expected_sequence = 0;
+  bool only_over_own = false;  // only while this program's own source is the selection
+  std::u16string text;
+  std::vector<RichFormat> rich;
 };
 
 struct WaylandWriteAnswer {
@@ -75,22 +84,16 @@ class WaylandSelectionThread final : private DataControl::Events {
   // `rich_if_containing`. Its answer comes unless the selection changes first (the change is
   // told instead) or another Read() comes.
   void Read(std::uint64_t request, std::u16string rich_if_containing);
-  // Makes `text` and `rich` the selection, unless the selection has moved on from
-  // `expected_sequence`.
-  void Write(std::uint64_t request, std::uint32_t expected_sequence, std::u16string text,
-             std::vector<RichFormat> rich);
+  // Makes the request's text and rich formats the selection, unless the selection has moved on
+  // from its expected sequence (or, when asked, is no longer this program's own).
+  void Write(WaylandWriteRequest request);
 
  private:
   struct ReadRequest {
     std::uint64_t request = 0;
     std::u16string rich_if_containing;
   };
-  struct WriteRequest {
-    std::uint64_t request = 0;
-    std::uint32_t expected_sequence = 0;
-    std::u16string text;
-    std::vector<RichFormat> rich;
-  };
+  using WriteRequest = WaylandWriteRequest;
   // What this program put on the clipboard: its text served as UTF-8 and its rich formats as
   // given, read back as they were given.
   struct OwnContent {
@@ -110,9 +113,11 @@ class WaylandSelectionThread final : private DataControl::Events {
     Fetching(ReadRequest read, const Current& current, DataControl& control, Clock::time_point now)
         : request(read.request),
           sequence(current.sequence),
+          asked_with(read.rich_if_containing),
           fetch(*current.mime_types, control, now, std::move(read.rich_if_containing)) {}
     std::uint64_t request;
     std::uint32_t sequence;
+    std::u16string asked_with;
     WaylandSelectionFetch fetch;
   };
   struct Writing {
@@ -134,6 +139,11 @@ class WaylandSelectionThread final : private DataControl::Events {
   void StartRead(ReadRequest request, Clock::time_point now);
   void StartWrite(WriteRequest request);
   void AnswerFetchIfFinished();
+  // Runs `step`; should it throw (out of memory on a huge copy), the requests under way fail
+  // and the thread goes on.
+  template <typename Step>
+  void Guarded(Step step);
+  void FailRequests();
   void Lost();  // the compositor or the seat has gone
   void Answer(WaylandReadAnswer answer);
   void Answer(WaylandWriteAnswer answer);

@@ -21,7 +21,7 @@ struct ClipboardThread::Shared {
   std::condition_variable started;
   bool start_done = false;
   HWND window = nullptr;
-  Job job;
+  Job job;  // waiting to run
   bool running = false;
 };
 
@@ -62,9 +62,11 @@ bool ClipboardThread::Start(Job job) {
   HWND window = nullptr;
   {
     const std::lock_guard lock(shared_->mutex);
-    if (shared_->window == nullptr || shared_->running) return false;
-    window = shared_->window;
+    if (shared_->window == nullptr) return false;
     shared_->job = std::move(job);
+    // The running job takes up the waiting one when it ends.
+    if (shared_->running) return true;
+    window = shared_->window;
     shared_->running = true;
   }
   if (::PostMessageW(window, kRunJob, 0, 0)) return true;
@@ -72,11 +74,6 @@ bool ClipboardThread::Start(Job job) {
   shared_->job = nullptr;
   shared_->running = false;
   return false;
-}
-
-bool ClipboardThread::Running() const {
-  const std::lock_guard lock(shared_->mutex);
-  return shared_->running;
 }
 
 void ClipboardThread::Run(std::shared_ptr<Shared> shared) {
@@ -112,21 +109,23 @@ LRESULT CALLBACK ClipboardThread::WindowProc(HWND window, UINT message, WPARAM w
   switch (message) {
     case kRunJob: {
       if (shared == nullptr) return 0;
-      Job job;
-      {
-        const std::lock_guard lock(shared->mutex);
-        job = std::move(shared->job);
+      for (;;) {
+        Job job;
+        {
+          const std::lock_guard lock(shared->mutex);
+          if (!shared->job) {
+            shared->running = false;
+            break;
+          }
+          job = std::exchange(shared->job, nullptr);
+        }
+        try {
+          job(window);
+        } catch (...) {
+          // A job keeps its own failures in its result; nothing may leave the thread.
+        }
+        ::PostMessageW(shared->notify, shared->done_message, 0, 0);
       }
-      try {
-        if (job) job(window);
-      } catch (...) {
-        // A job keeps its own failures in its result; nothing may leave the thread.
-      }
-      {
-        const std::lock_guard lock(shared->mutex);
-        shared->running = false;
-      }
-      ::PostMessageW(shared->notify, shared->done_message, 0, 0);
       return 0;
     }
     case WM_CLOSE:

@@ -25,10 +25,10 @@ class ClipboardThread {
   ClipboardThread(const ClipboardThread&) = delete;
   ClipboardThread& operator=(const ClipboardThread&) = delete;
 
-  // Hands `job` to the thread, which is started on first use. False while a job still runs
-  // (or when the thread cannot be started).
+  // Hands `job` to the thread, which is started on first use. A job handed over while another
+  // runs waits for it, in place of any job that was waiting: only the newest is still wanted.
+  // False when the thread cannot be started.
   bool Start(Job job);
-  bool Running() const;
 
  private:
   struct Shared;

@@ -167,18 +167,46 @@ Clipboard::ReadResult ReadWithWindow(HWND window, std::u16string_view rich_if_co
   return result;
 }
 
-// Runs on the clipboard thread: `replacement` in place of what has `expected_sequence`, or
+// Runs on the clipboard thread, with the clipboard open: `replacement` in its place, or
 // `current` back should it not take.
-Clipboard::WriteStatus ReplaceWithWindow(HWND window, Allocated& replacement, Allocated& current,
-                                         std::uint32_t expected_sequence) {
-  const auto open = OpenClipboardGuard::Open(window);
-  if (!open) return Clipboard::WriteStatus::Busy;
-  if (GetClipboardSequenceNumber() != expected_sequence) return Clipboard::WriteStatus::Changed;
+Clipboard::WriteStatus Put(Allocated& replacement, Allocated& current) {
   // Tells the previous owner that its content goes, and waits for its answer.
   if (!EmptyClipboard()) return Clipboard::WriteStatus::Failed;
   if (Set(replacement)) return Clipboard::WriteStatus::Ok;
   Set(current);
   return Clipboard::WriteStatus::Failed;
+}
+
+// The sequence number of what this program's window just put on the clipboard, taken while it
+// was still open. Closing may move the number again (Wine does); that later number is taken
+// only while the window still owns the clipboard, never one of another program's copy.
+std::uint32_t SequenceOfOwnWrite(HWND window, std::uint32_t while_open) {
+  const std::uint32_t now = GetClipboardSequenceNumber();
+  return now != while_open && GetClipboardOwner() == window ? now : while_open;
+}
+
+struct WriteOutcome {
+  Clipboard::WriteStatus status = Clipboard::WriteStatus::Failed;
+  std::uint32_t sequence = 0;
+};
+
+// Runs on the clipboard thread: `replacement` in place of what has `expected_sequence` and, when
+// `only_over_own`, is this program's own content.
+WriteOutcome ReplaceWithWindow(HWND window, Allocated& replacement, Allocated& current,
+                               std::uint32_t expected_sequence, bool only_over_own) {
+  std::uint32_t written = 0;
+  {
+    const auto open = OpenClipboardGuard::Open(window);
+    if (!open) return {Clipboard::WriteStatus::Busy};
+    if (GetClipboardSequenceNumber() != expected_sequence ||
+        (only_over_own && GetClipboardOwner() != window)) {
+      return {Clipboard::WriteStatus::Changed};
+    }
+    const Clipboard::WriteStatus status = Put(replacement, current);
+    if (status != Clipboard::WriteStatus::Ok) return {status};
+    written = GetClipboardSequenceNumber();
+  }
+  return {Clipboard::WriteStatus::Ok, SequenceOfOwnWrite(window, written)};
 }
 
 }  // namespace
@@ -191,71 +219,92 @@ std::uint32_t Win32Clipboard::SequenceNumber() {
   return GetClipboardSequenceNumber();
 }
 
-Clipboard::ReadResult Win32Clipboard::ReadText(std::u16string_view rich_if_containing) {
-  {
-    const std::lock_guard lock(results_->mutex);
-    if (results_->read) return *std::exchange(results_->read, std::nullopt);
-  }
+bool Win32Clipboard::StartJob(std::function<Delivered(HWND)> job, Delivered if_thrown) {
+  return thread_ && thread_->Start([results = results_, job = std::move(job),
+                                    if_thrown = std::move(if_thrown)](HWND window) {
+    // Every request gets its answer: one that throws (out of memory on a huge copy) fails,
+    // and is not asked again for the same copy.
+    std::optional<Delivered> delivered;
+    try {
+      delivered = job(window);
+    } catch (...) {
+      delivered = if_thrown;
+    }
+    const std::lock_guard lock(results->mutex);
+    results->delivered.push_back(std::move(*delivered));
+  });
+}
+
+Clipboard::ReadResult Win32Clipboard::Read(RequestId request,
+                                           std::u16string_view rich_if_containing) {
   ReadResult result;
+  result.request = request;
   result.sequence = GetClipboardSequenceNumber();
-  if (thread_ && thread_->Running()) {
-    // A read the thread waits in cannot be called off; the current content is read after it.
-    result.status = ReadStatus::Pending;
-    return result;
-  }
+  result.asked_with = rich_if_containing;
+  ReadResult failed = result;
+  failed.status = ReadStatus::Failed;
   // Even asking for the formats is left to the thread: under Wine it may ask the owner first.
-  const bool started =
-      thread_ && thread_->Start([results = results_,
-                                 containing = std::u16string(rich_if_containing)](HWND window) {
+  const bool started = StartJob(
+      [request, containing = result.asked_with](HWND window) -> Delivered {
         ReadResult read = ReadWithWindow(window, containing);
-        const std::lock_guard lock(results->mutex);
-        results->read = std::move(read);
-      });
+        read.request = request;
+        read.asked_with = containing;
+        return read;
+      },
+      failed);
   result.status = started ? ReadStatus::Pending : ReadStatus::Failed;
   return result;
 }
 
-Clipboard::WriteResult Win32Clipboard::ReplaceContent(ContentView current,
-                                                      std::uint32_t expected_sequence,
-                                                      ContentView replacement) {
-  {
-    const std::lock_guard lock(results_->mutex);
-    if (results_->write && results_->write_expected_sequence == expected_sequence) {
-      return *std::exchange(results_->write, std::nullopt);
-    }
-  }
+Clipboard::WriteResult Win32Clipboard::StartWrite(RequestId request, ContentView current,
+                                                  std::uint32_t expected_sequence,
+                                                  ContentView replacement, bool only_over_own) {
   WriteResult result;
-  if (thread_ && thread_->Running()) {
-    result.status = WriteStatus::Pending;
-    return result;
-  }
+  result.request = request;
   // Both allocated before the clipboard is opened: running out of memory cannot empty it, and
   // the clipboard is held only for the exchange itself.
-  struct Contents {
-    Allocated replacement;
-    Allocated current;
-  };
   std::optional<Allocated> allocated_replacement = Allocate(replacement);
   std::optional<Allocated> allocated_current = Allocate(current);
   if (!allocated_replacement || !allocated_current) {
     result.status = WriteStatus::Failed;
     return result;
   }
+  struct Contents {
+    Allocated replacement;
+    Allocated current;
+  };
   auto contents = std::make_shared<Contents>(
       Contents{std::move(*allocated_replacement), std::move(*allocated_current)});
-  const bool started =
-      thread_ && thread_->Start([results = results_, contents, expected_sequence](HWND window) {
-        WriteResult written;
-        written.status =
-            ReplaceWithWindow(window, contents->replacement, contents->current, expected_sequence);
-        // Read once the clipboard is closed: closing can move the number too.
-        if (written.status == WriteStatus::Ok) written.sequence = GetClipboardSequenceNumber();
-        const std::lock_guard lock(results->mutex);
-        results->write = written;
-        results->write_expected_sequence = expected_sequence;
-      });
+  const bool started = StartJob(
+      [request, contents, expected_sequence, only_over_own](HWND window) -> Delivered {
+        const WriteOutcome outcome = ReplaceWithWindow(
+            window, contents->replacement, contents->current, expected_sequence, only_over_own);
+        return WriteResult{request, outcome.status, outcome.sequence};
+      },
+      WriteResult{request, WriteStatus::Failed, 0});
   result.status = started ? WriteStatus::Pending : WriteStatus::Failed;
   return result;
+}
+
+Clipboard::WriteResult Win32Clipboard::Replace(RequestId request, ContentView current,
+                                               std::uint32_t expected_sequence,
+                                               ContentView replacement) {
+  return StartWrite(request, current, expected_sequence, replacement, false);
+}
+
+Clipboard::WriteResult Win32Clipboard::TakeBack(RequestId request, ContentView conversion,
+                                                std::uint32_t conversion_sequence,
+                                                ContentView original) {
+  // The conversion must still be there, and still be this program's: its window owns it.
+  return StartWrite(request, conversion, conversion_sequence, original, true);
+}
+
+std::optional<Clipboard::Delivered> Win32Clipboard::TakeDelivered() {
+  const std::lock_guard lock(results_->mutex);
+  if (results_->delivered.empty()) return std::nullopt;
+  Delivered delivered = std::move(results_->delivered.front());
+  results_->delivered.pop_front();
+  return delivered;
 }
 
 }  // namespace tllink::platform::win32

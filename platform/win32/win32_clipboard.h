@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -23,18 +25,24 @@ class Win32Clipboard final : public Clipboard {
   void SetNotifyWindow(HWND window);
 
   std::uint32_t SequenceNumber() override;
-  ReadResult ReadText(std::u16string_view rich_if_containing) override;
-  WriteResult ReplaceContent(ContentView current, std::uint32_t expected_sequence,
-                             ContentView replacement) override;
+  ReadResult Read(RequestId request, std::u16string_view rich_if_containing) override;
+  WriteResult Replace(RequestId request, ContentView current, std::uint32_t expected_sequence,
+                      ContentView replacement) override;
+  WriteResult TakeBack(RequestId request, ContentView conversion, std::uint32_t conversion_sequence,
+                       ContentView original) override;
+  std::optional<Delivered> TakeDelivered() override;
 
  private:
   // What the clipboard thread hands back, taken by the GUI thread.
   struct Results {
     std::mutex mutex;
-    std::optional<ReadResult> read;
-    std::optional<WriteResult> write;
-    std::uint32_t write_expected_sequence = 0;
+    std::deque<Delivered> delivered;
   };
+
+  // Runs `job` on the clipboard thread; its result, or `if_thrown`, is delivered.
+  bool StartJob(std::function<Delivered(HWND)> job, Delivered if_thrown);
+  WriteResult StartWrite(RequestId request, ContentView current, std::uint32_t expected_sequence,
+                         ContentView replacement, bool only_over_own);
 
   std::unique_ptr<ClipboardThread> thread_;
   std::shared_ptr<Results> results_ = std::make_shared<Results>();

@@ -150,38 +150,28 @@ X11Clipboard::X11Clipboard() {
   }
 }
 
-Clipboard::ReadResult X11Clipboard::ReadText(std::u16string_view rich_if_containing) {
+Clipboard::ReadResult X11Clipboard::Read(RequestId request,
+                                         std::u16string_view rich_if_containing) {
+  ReadResult result = ReadNow(request, rich_if_containing);
+  result.request = request;
+  result.asked_with = rich_if_containing;
+  return result;
+}
+
+Clipboard::ReadResult X11Clipboard::ReadNow(RequestId request,
+                                            std::u16string_view rich_if_containing) {
+  // Whatever was under way is about older content or an older rule.
+  fetching_.reset();
   if (reader_ == nullptr) return ReadThroughQt(rich_if_containing);
-  if (fetched_) {
-    Fetched fetched = std::move(*fetched_);
-    fetched_.reset();
-    // An answer about content that has gone is of no use: the current content is read instead.
-    if (fetched.sequence == changes_) return TakeFetched(std::move(fetched));
-  }
-  // Asked already: the answer runs the tick.
-  if (fetching_ && fetching_->sequence == changes_) {
-    return Result(ReadStatus::Pending, changes_);
-  }
   const std::optional<std::uint32_t> owner = SelectionOwner();
   if (!owner) return Result(ReadStatus::Failed, changes_);
   if (*owner == XCB_WINDOW_NONE) return Result(ReadStatus::NoText, changes_);
   if (WindowOfThisProgram(X11Connection(), *owner)) {
     return ReadOwnContent(*owner, rich_if_containing);
   }
-  fetching_ = Fetching{++last_request_, changes_};
-  reader_->Fetch(fetching_->request, std::u16string(rich_if_containing));
+  fetching_ = Fetching{request, changes_, std::u16string(rich_if_containing)};
+  reader_->Fetch(request, fetching_->asked_with);
   return Result(ReadStatus::Pending, changes_);
-}
-
-Clipboard::ReadResult X11Clipboard::TakeFetched(Fetched fetched) {
-  ReadResult result = Result(fetched.answer.status, fetched.sequence);
-  if (result.status != ReadStatus::Ok) return result;
-  result.text = std::move(fetched.answer.text);
-  result.rich = std::move(fetched.answer.rich);
-  read_sequence_ = fetched.sequence;
-  read_owner_ = fetched.answer.owner;
-  read_owner_changes_ = fetched.answer.owner_changes;
-  return result;
 }
 
 Clipboard::ReadResult X11Clipboard::ReadOwnContent(std::uint32_t owner,
@@ -223,16 +213,35 @@ Clipboard::ReadResult X11Clipboard::ReadThroughQt(std::u16string_view rich_if_co
 
 void X11Clipboard::Answered(SelectionAnswer answer) {
   if (!fetching_ || answer.request != fetching_->request) return;  // asked again since
-  fetched_ = Fetched{fetching_->sequence, std::move(answer)};
+  const Fetching fetched = std::move(*fetching_);
   fetching_.reset();
+  ReadResult result = Result(answer.status, fetched.sequence);
+  result.request = fetched.request;
+  result.asked_with = fetched.asked_with;
+  if (result.status == ReadStatus::Ok) {
+    result.text = std::move(answer.text);
+    result.rich = std::move(answer.rich);
+    read_sequence_ = fetched.sequence;
+    read_owner_ = answer.owner;
+    read_owner_changes_ = answer.owner_changes;
+  }
+  delivered_.emplace_back(std::move(result));
   if (on_delivered_) on_delivered_();
 }
 
+std::optional<Clipboard::Delivered> X11Clipboard::TakeDelivered() {
+  if (delivered_.empty()) return std::nullopt;
+  Delivered delivered = std::move(delivered_.front());
+  delivered_.pop_front();
+  return delivered;
+}
+
 // On X11 a failed take leaves the other program's content where it was: nothing to put back.
-Clipboard::WriteResult X11Clipboard::ReplaceContent(ContentView /*current*/,
-                                                    std::uint32_t expected_sequence,
-                                                    ContentView replacement) {
+Clipboard::WriteResult X11Clipboard::Replace(RequestId request, ContentView /*current*/,
+                                             std::uint32_t expected_sequence,
+                                             ContentView replacement) {
   WriteResult result;
+  result.request = request;
   if (changes_ != expected_sequence) {
     result.status = WriteStatus::Changed;
     return result;
@@ -249,10 +258,33 @@ Clipboard::WriteResult X11Clipboard::ReplaceContent(ContentView /*current*/,
       return result;
     }
   }
-  if (owner) BringQtUpToTheServersTime();
+  return Put(request, owner.has_value(), replacement);
+}
+
+Clipboard::WriteResult X11Clipboard::TakeBack(RequestId request, ContentView /*conversion*/,
+                                              std::uint32_t conversion_sequence,
+                                              ContentView original) {
+  WriteResult result;
+  result.request = request;
+  result.status = WriteStatus::Changed;
+  if (changes_ != conversion_sequence) return result;
+  // Qt's change count may not have heard yet of another program's copy; the X server knows
+  // who owns the selection now, and it must still be this program.
+  const std::optional<std::uint32_t> owner = SelectionOwner();
+  if (owner ? !WindowOfThisProgram(X11Connection(), *owner)
+            : (ours_ == nullptr || SystemClipboard().mimeData(QClipboard::Clipboard) != ours_)) {
+    return result;
+  }
+  return Put(request, owner.has_value(), original);
+}
+
+Clipboard::WriteResult X11Clipboard::Put(RequestId request, bool on_x11, ContentView content) {
+  WriteResult result;
+  result.request = request;
+  if (on_x11) BringQtUpToTheServersTime();
   auto owned = std::make_unique<QMimeData>();
-  owned->setText(ToQString(replacement.text));
-  for (const RichFormat& format : replacement.rich) {
+  owned->setText(ToQString(content.text));
+  for (const RichFormat& format : content.rich) {
     owned->setData(QString::fromStdString(format.name),
                    QByteArray(format.bytes.data(), static_cast<qsizetype>(format.bytes.size())));
   }
@@ -260,7 +292,7 @@ Clipboard::WriteResult X11Clipboard::ReplaceContent(ContentView /*current*/,
   SystemClipboard().setMimeData(data, QClipboard::Clipboard);
   ours_ = data;
   // On X11 taking the selection can still be refused; then the other program's content stays.
-  if (owner) {
+  if (on_x11) {
     const std::optional<std::uint32_t> new_owner = SelectionOwner();
     if (!new_owner || !WindowOfThisProgram(X11Connection(), *new_owner)) {
       result.status = WriteStatus::Failed;

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,9 +27,12 @@ class X11Clipboard final : public DesktopClipboard {
 
   // Counts the clipboard's change notifications; QClipboard has no number of its own.
   std::uint32_t SequenceNumber() override { return changes_; }
-  ReadResult ReadText(std::u16string_view rich_if_containing) override;
-  WriteResult ReplaceContent(ContentView current, std::uint32_t expected_sequence,
-                             ContentView replacement) override;
+  ReadResult Read(RequestId request, std::u16string_view rich_if_containing) override;
+  WriteResult Replace(RequestId request, ContentView current, std::uint32_t expected_sequence,
+                      ContentView replacement) override;
+  WriteResult TakeBack(RequestId request, ContentView conversion, std::uint32_t conversion_sequence,
+                       ContentView original) override;
+  std::optional<Delivered> TakeDelivered() override;
   std::unique_ptr<ClipboardWatch> Watch(ClipboardEvents events,
                                         std::function<bool()> ending) override;
 
@@ -37,18 +41,16 @@ class X11Clipboard final : public DesktopClipboard {
 
  private:
   struct Fetching {
-    std::uint64_t request = 0;
+    RequestId request = 0;
     std::uint32_t sequence = 0;  // of the content the fetch is about
-  };
-  struct Fetched {
-    std::uint32_t sequence = 0;
-    SelectionAnswer answer;
+    std::u16string asked_with;
   };
 
+  ReadResult ReadNow(RequestId request, std::u16string_view rich_if_containing);
   ReadResult ReadThroughQt(std::u16string_view rich_if_containing);
   ReadResult ReadOwnContent(std::uint32_t owner, std::u16string_view rich_if_containing);
-  ReadResult TakeFetched(Fetched fetched);
   void Answered(SelectionAnswer answer);
+  WriteResult Put(RequestId request, bool on_x11, ContentView content);
 
   QObject context_;  // ends the change connection with this object
   std::uint32_t changes_ = 1;
@@ -59,9 +61,8 @@ class X11Clipboard final : public DesktopClipboard {
   std::uint32_t read_sequence_ = 0;
   std::uint32_t read_owner_ = 0;
   std::optional<std::uint64_t> read_owner_changes_;
-  std::uint64_t last_request_ = 0;
   std::optional<Fetching> fetching_;
-  std::optional<Fetched> fetched_;
+  std::deque<Delivered> delivered_;
   std::unique_ptr<X11SelectionReader> reader_;  // last: its thread ends before the rest goes
 };
 

@@ -37,7 +37,10 @@ std::string_view ValueOf(const xcb_get_property_reply_t& reply) {
 
 SelectionFetch::SelectionFetch(Connection x, Clock::time_point now,
                                std::u16string rich_if_containing)
-    : x_(x), deadline_(now + kPatience), rich_if_containing_(std::move(rich_if_containing)) {
+    : x_(x),
+      deadline_(now + kPatience),
+      limit_(now + kLimit),
+      rich_if_containing_(std::move(rich_if_containing)) {
   xcb_connection_t* connection = x_.connection;
   const xcb_get_selection_owner_cookie_t owner =
       xcb_get_selection_owner(connection, x_.atoms->clipboard);
@@ -133,7 +136,7 @@ void SelectionFetch::OwnerChanged(std::uint32_t event_sequence) {
 }
 
 void SelectionFetch::CheckDeadline(Clock::time_point now) {
-  if (!Finished() && now >= deadline_) Finish(ReadStatus::NoText);
+  if (!Finished() && now >= Deadline()) Finish(ReadStatus::NoText);
 }
 
 void SelectionFetch::Convert(Ask ask) {

@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -24,6 +25,9 @@ class SelectionFetch {
   using Clock = std::chrono::steady_clock;
   // How long an owner may go without answering before the fetch gives up on it.
   static constexpr std::chrono::seconds kPatience{5};
+  // How long a whole fetch may take, however steadily the owner drips its content: an owner
+  // must not keep a fetch, and the ticks waiting for it, alive for ever.
+  static constexpr std::chrono::seconds kLimit{30};
   // Beyond this a text is no clipboard text the program could rewrite in reasonable memory.
   static constexpr std::size_t kMaxBytes = std::size_t{256} << 20;
 
@@ -44,7 +48,7 @@ class SelectionFetch {
   void CheckDeadline(Clock::time_point now);
 
   bool Finished() const { return step_ == Step::kDone; }
-  Clock::time_point Deadline() const { return deadline_; }
+  Clock::time_point Deadline() const { return std::min(deadline_, limit_); }
   Clipboard::ReadStatus Status() const { return status_; }
   std::u16string TakeText() { return std::move(text_); }
   std::vector<RichFormat> TakeRich() { return std::move(rich_); }
@@ -74,6 +78,7 @@ class SelectionFetch {
   std::string data_;
   std::uint8_t format_ = 0;  // of data_: 8 for text, 32 for atoms
   Clock::time_point deadline_;
+  Clock::time_point limit_;
   Clipboard::ReadStatus status_ = Clipboard::ReadStatus::Failed;
   std::u16string text_;
   std::u16string rich_if_containing_;

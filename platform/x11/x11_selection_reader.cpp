@@ -118,37 +118,49 @@ void X11SelectionReader::Run() {
       if (stopping_) return;
       wanted = std::exchange(wanted_, std::nullopt);
     }
-    const bool broken = xcb_connection_has_error(c) != 0;
-    if (wanted) {
-      fetch.reset();  // dropped: the newer request is about newer content
-      request = wanted->request;
-      if (broken) {
+    try {
+      const bool broken = xcb_connection_has_error(c) != 0;
+      if (wanted) {
+        fetch.reset();  // dropped: the newer request is about newer content
+        request = wanted->request;
+        if (broken) {
+          Deliver(
+              SelectionAnswer{request, Clipboard::ReadStatus::NoText, {}, {}, XCB_WINDOW_NONE, 0});
+        } else {
+          fetch.emplace(x, Clock::now(), std::move(wanted->rich_if_containing));
+        }
+      }
+      // Everything xcb has, including what it queued while waiting for replies: poll() below
+      // only tells of what is still in the socket.
+      while (!broken) {
+        const XcbPointer<xcb_generic_event_t> event(xcb_poll_for_event(c));
+        if (event == nullptr) break;
+        if ((event->response_type & 0x7f) == selection_notify) {
+          ++owner_changes_;
+          if (fetch) fetch->OwnerChanged(event->full_sequence);
+        } else if (fetch) {
+          fetch->Handle(*event, Clock::now());
+        }
+      }
+      if (fetch) {
+        // A connection lost is a deadline passed: no answer can come any more.
+        const bool lost = xcb_connection_has_error(c) != 0;
+        fetch->CheckDeadline(lost ? Clock::time_point::max() : Clock::now());
+        if (fetch->Finished()) {
+          Deliver(SelectionAnswer{request, fetch->Status(), fetch->TakeText(), fetch->TakeRich(),
+                                  fetch->Owner(), owner_changes_.load()});
+          fetch.reset();
+        }
+      }
+    } catch (...) {
+      // Out of memory on a huge copy, say: that fetch fails, and the thread goes on. Every
+      // request still gets an answer.
+      fetch.reset();
+      try {
         Deliver(
-            SelectionAnswer{request, Clipboard::ReadStatus::NoText, {}, {}, XCB_WINDOW_NONE, 0});
-      } else {
-        fetch.emplace(x, Clock::now(), std::move(wanted->rich_if_containing));
-      }
-    }
-    // Everything xcb has, including what it queued while waiting for replies: poll() below
-    // only tells of what is still in the socket.
-    while (!broken) {
-      const XcbPointer<xcb_generic_event_t> event(xcb_poll_for_event(c));
-      if (event == nullptr) break;
-      if ((event->response_type & 0x7f) == selection_notify) {
-        ++owner_changes_;
-        if (fetch) fetch->OwnerChanged(event->full_sequence);
-      } else if (fetch) {
-        fetch->Handle(*event, Clock::now());
-      }
-    }
-    if (fetch) {
-      // A connection lost is a deadline passed: no answer can come any more.
-      const bool lost = xcb_connection_has_error(c) != 0;
-      fetch->CheckDeadline(lost ? Clock::time_point::max() : Clock::now());
-      if (fetch->Finished()) {
-        Deliver(SelectionAnswer{request, fetch->Status(), fetch->TakeText(), fetch->TakeRich(),
-                                fetch->Owner(), owner_changes_.load()});
-        fetch.reset();
+            SelectionAnswer{request, Clipboard::ReadStatus::Failed, {}, {}, XCB_WINDOW_NONE, 0});
+      } catch (...) {
+        // Not even the answer could be made; the next change asks again.
       }
     }
     xcb_flush(c);

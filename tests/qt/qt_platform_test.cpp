@@ -277,7 +277,7 @@ TEST_F(QtClipboardTest, TextRoundTripsExactlyAndNewerCopiesWin) {
   x11::X11Clipboard clipboard;
   OtherProgramCopies(Text(QStringLiteral("see http://a/x")));
   const std::uint32_t first = clipboard.SequenceNumber();
-  Clipboard::ReadResult read = clipboard.ReadText(u"");
+  Clipboard::ReadResult read = clipboard.Read(1, u"");
   ASSERT_EQ(read.status, Clipboard::ReadStatus::Ok);
   EXPECT_EQ(read.text, u"see http://a/x");
   EXPECT_EQ(read.sequence, first);
@@ -288,19 +288,19 @@ TEST_F(QtClipboardTest, TextRoundTripsExactlyAndNewerCopiesWin) {
   odd += u"b";
   odd += char16_t{0xDC00};
   odd += u"c http://b/x";
-  const auto written = clipboard.ReplaceContent({read.text, {}}, read.sequence, {odd, {}});
+  const auto written = clipboard.Replace(2, {read.text, {}}, read.sequence, {odd, {}});
   ASSERT_EQ(written.status, Clipboard::WriteStatus::Ok);
   EXPECT_NE(written.sequence, first);
   EXPECT_EQ(clipboard.SequenceNumber(), written.sequence);
   // The program's own text reads back as any other: the tick tells it by its content.
-  read = clipboard.ReadText(u"");
+  read = clipboard.Read(1, u"");
   ASSERT_EQ(read.status, Clipboard::ReadStatus::Ok);
   EXPECT_EQ(read.text, odd);
   EXPECT_EQ(read.sequence, written.sequence);
 
   // A copy made after the read is never written over.
   OtherProgramCopies(Text(QStringLiteral("newer")));
-  EXPECT_EQ(clipboard.ReplaceContent({read.text, {}}, read.sequence, {u"stale", {}}).status,
+  EXPECT_EQ(clipboard.Replace(2, {read.text, {}}, read.sequence, {u"stale", {}}).status,
             Clipboard::WriteStatus::Changed);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("newer"));
 }
@@ -310,28 +310,28 @@ TEST_F(QtClipboardTest, ContentThatIsNotPlainTextIsLeftAlone) {
   auto* image = new QMimeData;
   image->setData("image/png", QByteArray("\x89PNG\r\n\x1a\n", 8));
   OtherProgramCopies(image);
-  EXPECT_EQ(clipboard.ReadText(u"").status, Clipboard::ReadStatus::NoText);
+  EXPECT_EQ(clipboard.Read(1, u"").status, Clipboard::ReadStatus::NoText);
 
   auto* secret = Text(QStringLiteral("http://a/secret"));
   secret->setData("x-kde-passwordManagerHint", "secret");
   OtherProgramCopies(secret);
-  EXPECT_EQ(clipboard.ReadText(u"").status, Clipboard::ReadStatus::Excluded);
+  EXPECT_EQ(clipboard.Read(1, u"").status, Clipboard::ReadStatus::Excluded);
 
   auto* files = new QMimeData;
   files->setUrls({QUrl::fromLocalFile("/home/u/http:/a/report.pdf")});
   files->setText(QStringLiteral("/home/u/http:/a/report.pdf"));
   OtherProgramCopies(files);
-  EXPECT_EQ(clipboard.ReadText(u"").status, Clipboard::ReadStatus::NoText);
+  EXPECT_EQ(clipboard.Read(1, u"").status, Clipboard::ReadStatus::NoText);
 
   auto* link = new QMimeData;  // a browser's link: text and a web address
   link->setUrls({QUrl("http://a/x")});
   link->setText(QStringLiteral("http://a/x"));
   OtherProgramCopies(link);
-  EXPECT_EQ(clipboard.ReadText(u"").status, Clipboard::ReadStatus::Ok);
+  EXPECT_EQ(clipboard.Read(1, u"").status, Clipboard::ReadStatus::Ok);
 
   // What was not valid UTF-8 arrives as U+FFFD: writing it back would lose the bytes.
   OtherProgramCopies(Text(QStringLiteral("http://a/\uFFFD")));
-  EXPECT_EQ(clipboard.ReadText(u"").status, Clipboard::ReadStatus::NoText);
+  EXPECT_EQ(clipboard.Read(1, u"").status, Clipboard::ReadStatus::NoText);
 }
 
 TEST_F(QtTest, OneInstancePerLockAndAKilledHolderLeavesNoStaleLock) {
