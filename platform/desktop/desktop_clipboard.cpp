@@ -10,12 +10,13 @@ namespace tllink::platform::desktop {
 std::unique_ptr<DesktopClipboard> OpenDesktopClipboard() {
   if (std::unique_ptr<wayland::WaylandClipboard> wayland = wayland::WaylandClipboard::Open())
     return wayland;
-  if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+  auto x11 = std::make_unique<x11::X11Clipboard>();
+  if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && x11->SeesOtherProgramsCopies()) {
     qInfo(
         "tllink: the Wayland compositor offers no clipboard data control: the clipboard is "
-        "watched through XWayland, where it runs");
+        "watched through XWayland");
   }
-  return std::make_unique<x11::X11Clipboard>();
+  return x11;
 }
 
 }  // namespace tllink::platform::desktop

@@ -13,6 +13,9 @@ class DesktopClipboard : public Clipboard {
   // Calls `events` on the GUI thread while the result lives, until `ending` says so.
   virtual std::unique_ptr<ClipboardWatch> Watch(ClipboardEvents events,
                                                 std::function<bool()> ending) = 0;
+  // False where other programs' copies never reach the program: a Wayland session whose
+  // compositor offers no data control, without an X server to watch the clipboard through.
+  virtual bool SeesOtherProgramsCopies() const { return true; }
 };
 
 // On a Wayland compositor that offers data control, the session's clipboard through it, on a

@@ -104,6 +104,14 @@ int main(int argc, char** argv) {
     // A failed start has told the user and registered no tray icon.
     if (!program.Start()) return 1;
     if (toolkit.Ending()) return 0;
+    // Running on as if all were well would leave the user wondering why nothing is converted.
+    if (!toolkit.SeesOtherProgramsCopies()) {
+      toolkit.ShowMessage(
+          u"這個桌面不讓程式讀取其他程式複製的內容（Wayland 未提供剪貼簿資料控制，也沒有 "
+          u"X11）：複製的網址不會被轉換。請改用 X11 工作階段，或啟用 XWayland。",
+          tllink::kAppTitle);
+      if (toolkit.Ending()) return 0;
+    }
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
       if (QCoreApplication::arguments().contains(QStringLiteral("--autostart"))) {
         WaitForTray(toolkit, program, signal_context);

@@ -47,6 +47,7 @@ class QtToolkit final : public Toolkit {
   NotifyArea& GetNotifyArea() override { return notify_area_; }
 
   bool Ending() const { return ending_; }
+  bool SeesOtherProgramsCopies() const { return clipboard_->SeesOtherProgramsCopies(); }
   QtNotifyArea& TrayIcons() { return notify_area_; }
   const QIcon& ProgramIcon() const { return icon_; }
 

@@ -304,6 +304,10 @@ Clipboard::WriteResult X11Clipboard::Put(RequestId request, bool on_x11, Content
   return result;
 }
 
+bool X11Clipboard::SeesOtherProgramsCopies() const {
+  return X11Connection() != nullptr || qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
 std::unique_ptr<ClipboardWatch> X11Clipboard::Watch(ClipboardEvents events,
                                                     std::function<bool()> ending) {
   return std::make_unique<X11ClipboardWatch>(*this, std::move(events), std::move(ending));

@@ -35,6 +35,8 @@ class X11Clipboard final : public DesktopClipboard {
   std::optional<Delivered> TakeDelivered() override;
   std::unique_ptr<ClipboardWatch> Watch(ClipboardEvents events,
                                         std::function<bool()> ending) override;
+  // Off X11 in a Wayland session, Qt reads the clipboard only for a focused window of its own.
+  bool SeesOtherProgramsCopies() const override;
 
   // Runs on the GUI thread once a Pending read has its result (empty: nothing runs).
   void OnDelivered(std::function<void()> handler) { on_delivered_ = std::move(handler); }

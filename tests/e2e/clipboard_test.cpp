@@ -108,7 +108,7 @@ TEST_F(Clipboard, ReplacementContainingFindTextIsAppliedOnce) {
       << "rewritten again: " << pasted.value_or("(no text)");
 }
 
-TEST_F(Clipboard, RichCopyIsRewrittenInEveryFormatAndABalloonClickPutsItBack) {
+TEST_F(Clipboard, RichCopyIsRewrittenABalloonClickPutsItBackAndACopyAnewIsRewritten) {
   StoreRule(kFind, kReplacement);
   Program& program = Start();
   ASSERT_TRUE(WaitUntil([&] { return program.MainWindow() != nullptr; }, 5s));
@@ -138,6 +138,11 @@ TEST_F(Clipboard, RichCopyIsRewrittenInEveryFormatAndABalloonClickPutsItBack) {
   EXPECT_EQ(user.Bytes(L"HTML Format"), html);
   EXPECT_EQ(user.Bytes(L"Rich Text Format"), rtf);
   EXPECT_TRUE(HoldsFor([&] { return user.Text() == text; }, 1s)) << "converted again";
+
+  // What was put back stays; the same link copied anew, after another copy, is converted.
+  ASSERT_TRUE(user.Copy(L"no link"));
+  ASSERT_TRUE(user.CopyWith(text, {{L"HTML Format", html}, {L"Rich Text Format", rtf}}));
+  EXPECT_TRUE(WaitUntil([&] { return user.Text() == new_text; }, 3s)) << "the link copied anew";
 }
 
 }  // namespace

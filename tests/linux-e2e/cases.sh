@@ -401,7 +401,7 @@ case_SilentOwnerHoldsUpNeitherANewerCopyNorTheWindows() {
   WAIT=2 ends_with_success "$pid" "the program, while the clipboard's owner was silent,"
 }
 
-case_RichCopyIsRewrittenAndABalloonClickPutsItBack() {
+case_RichCopyIsRewrittenABalloonClickPutsItBackAndACopyAnewIsRewritten() {
   [[ -x ${TLLINK_SILENT_OWNER:-} ]] || { fail "TLLINK_SILENT_OWNER names no program"; return; }
   store_rule "$FIND" "$REPLACEMENT"
   start_tray
@@ -437,6 +437,9 @@ case_RichCopyIsRewrittenAndABalloonClickPutsItBack() {
   WAIT=2 wait_until clipboard_is "$text" || fail "the text is not back: '$(paste_text)'"
   html_is "$html" || fail "the HTML is not back"
   HOLD=1 holds clipboard_is "$text" || fail "converted again: '$(paste_text)'"
+  # What was put back stays; the same link copied anew, after another copy, is converted.
+  expect_unchanged "no link"
+  expect_rewritten "$text" "${text//$FIND/$REPLACEMENT}"
 }
 
 # ---- Run ----
