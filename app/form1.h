@@ -152,9 +152,16 @@ class Form1 final : public platform::WindowEvents {
   // failing is left alone.
   int failed_writes_ = 0;
   platform::Clipboard::RequestId last_request_ = 0;
-  // The text this program last converted a copy to. It is never converted again, whoever
-  // puts it there next (a clipboard manager or a remote-desktop bridge may copy it back).
-  std::u16string written_text_;
+  // The text this program last converted a copy to, told by its length and hash (the text
+  // itself would be one more copy of what may be many megabytes). It is never converted again,
+  // whoever puts it there next (a clipboard manager or a remote-desktop bridge may copy it back).
+  struct TextFingerprint {
+    std::size_t size = 0;
+    std::size_t hash = 0;
+    friend bool operator==(const TextFingerprint&, const TextFingerprint&) = default;
+  };
+  static TextFingerprint FingerprintOf(std::u16string_view text);
+  std::optional<TextFingerprint> written_text_;
   // The copy a balloon click put back (its sequence number): that copy stays as it was, while
   // the same text copied anew is converted as usual.
   std::optional<std::uint32_t> taken_back_;

@@ -1,3 +1,4 @@
+#include <functional>
 #include <new>
 #include <optional>
 #include <utility>
@@ -179,7 +180,7 @@ void Form1::Take(platform::Clipboard::ReadResult read) {
   if (read.sequence != toolkit_.GetClipboard().SequenceNumber()) return;
   AwaitChangeFrom(read.sequence);
   // The program's own text, put back by whoever: converting it again would convert it twice.
-  if (read.text == written_text_) return;
+  if (written_text_ == FingerprintOf(read.text)) return;
   // The copy a balloon click put back stays as it is.
   if (taken_back_ == read.sequence) return;
   if (read.text != clipText) failed_writes_ = 0;  // another copy
@@ -241,7 +242,7 @@ void Form1::Take(platform::Clipboard::WriteResult written) {
         ForgetRichFormats();
         return;
       }
-      written_text_ = convertedText;
+      written_text_ = FingerprintOf(convertedText);
       taken_back_.reset();
       failed_writes_ = 0;
       // Announced once the rewritten text is there, never for a write that did not happen.
@@ -286,6 +287,10 @@ void Form1::ForgetRichFormats() {
   clip_rich_.clear();
   converted_rich_.clear();
   takeable_.reset();
+}
+
+Form1::TextFingerprint Form1::FingerprintOf(std::u16string_view text) {
+  return {text.size(), std::hash<std::u16string_view>{}(text)};
 }
 
 void Form1::AwaitChangeFrom(std::uint32_t copy) {

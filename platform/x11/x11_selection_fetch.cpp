@@ -201,6 +201,7 @@ void SelectionFetch::Received() {
       return;
     case Ask::kText: {
       std::optional<std::u16string> text = DecodeText(data_, offer_.text_encoding);
+      std::string().swap(data_);  // gone before the rich formats come
       if (!text) {
         Finish(ReadStatus::NoText);
         return;
