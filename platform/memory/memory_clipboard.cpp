@@ -153,10 +153,7 @@ Clipboard::WriteResult MemoryClipboard::Write(RequestId request, const Content& 
 }
 
 std::optional<Clipboard::Delivered> MemoryClipboard::TakeDelivered() {
-  if (delivered_.empty()) return std::nullopt;
-  Delivered delivered = std::move(delivered_.front());
-  delivered_.pop_front();
-  return delivered;
+  return delivered_.Take();
 }
 
 void MemoryClipboard::Deliver() {
@@ -167,9 +164,9 @@ void MemoryClipboard::Deliver() {
     if (waited.write) {
       // A write finds out only now whether the content it replaces is still there.
       if (sequence_ != waited.sequence) {
-        delivered_.emplace_back(WriteResult{waited.request, WriteStatus::Changed, 0});
+        delivered_.Add(WriteResult{waited.request, WriteStatus::Changed, 0});
       } else {
-        delivered_.emplace_back(Write(waited.request, waited.current, waited.content));
+        delivered_.Add(Write(waited.request, waited.current, waited.content));
       }
     } else {
       ReadResult read{waited.request,
@@ -186,7 +183,7 @@ void MemoryClipboard::Deliver() {
         read.rich = std::move(waited.content.rich);
         if (!read.rich.empty()) ++rich_reads_;
       }
-      delivered_.emplace_back(std::move(read));
+      delivered_.Add(std::move(read));
     }
   }
   if (events_.on_delivered) events_.on_delivered();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/clipboard.h"
+#include "platform/delivered_results.h"
 
 namespace tllink::platform::memory {
 
@@ -97,7 +98,7 @@ class MemoryClipboard final : public Clipboard {
   bool owned_by_us_ = false;
   std::uint32_t sequence_ = 1;
   std::deque<Waiting> waiting_;
-  std::deque<Delivered> delivered_;
+  DeliveredResults delivered_;
   int opens_ = 0;
   int writes_ = 0;
   int busy_opens_ = 0;

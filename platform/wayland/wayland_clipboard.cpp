@@ -82,10 +82,7 @@ Clipboard::WriteResult WaylandClipboard::StartWrite(RequestId request,
 }
 
 std::optional<Clipboard::Delivered> WaylandClipboard::TakeDelivered() {
-  if (delivered_.empty()) return std::nullopt;
-  Delivered delivered = std::move(delivered_.front());
-  delivered_.pop_front();
-  return delivered;
+  return delivered_.Take();
 }
 
 std::unique_ptr<ClipboardWatch> WaylandClipboard::Watch(ClipboardEvents events,
@@ -105,16 +102,15 @@ void WaylandClipboard::Changed() {
 void WaylandClipboard::Answered(WaylandReadAnswer answer) {
   if (answer.request != reading_) return;  // asked again since
   reading_ = 0;
-  delivered_.emplace_back(ReadResult{answer.request, answer.status, std::move(answer.text),
-                                     std::move(answer.rich), answer.sequence,
-                                     std::move(answer.asked_with)});
+  delivered_.Add(ReadResult{answer.request, answer.status, std::move(answer.text),
+                            std::move(answer.rich), answer.sequence, std::move(answer.asked_with)});
   if (events_.on_delivered && !ending_()) events_.on_delivered();
 }
 
 void WaylandClipboard::Answered(WaylandWriteAnswer answer) {
   if (answer.request != writing_) return;
   writing_ = 0;
-  delivered_.emplace_back(WriteResult{answer.request, answer.status, answer.sequence});
+  delivered_.Add(WriteResult{answer.request, answer.status, answer.sequence});
   if (events_.on_delivered && !ending_()) events_.on_delivered();
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 
+#include "platform/delivered_results.h"
 #include "platform/desktop/desktop_clipboard.h"
 #include "platform/wayland/wayland_selection_thread.h"
 
@@ -49,7 +49,7 @@ class WaylandClipboard final : public DesktopClipboard {
   std::function<bool()> ending_;
   RequestId reading_ = 0;  // the read whose answer is wanted, if any
   RequestId writing_ = 0;
-  std::deque<Delivered> delivered_;
+  DeliveredResults delivered_;
   std::unique_ptr<WaylandSelectionThread> thread_;  // last: its handlers go before the rest
 };
 

@@ -13,8 +13,6 @@
 
 namespace tllink::platform::wayland {
 
-using desktop::UniqueFd;
-
 namespace {
 
 // The two protocols have the same requests and events in the same order; only the names differ.

@@ -6,8 +6,6 @@
 
 namespace tllink::platform::wayland {
 
-using desktop::TextEncoding;
-
 namespace {
 
 constexpr std::string_view kOwnMark = "application/x-tllink-rewritten";

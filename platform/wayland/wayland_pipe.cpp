@@ -10,8 +10,6 @@
 
 namespace tllink::platform::wayland {
 
-using desktop::UniqueFd;
-
 namespace {
 
 void MakeNonBlocking(int fd) {

@@ -19,7 +19,6 @@
 namespace tllink::platform::wayland {
 
 using desktop::ToQString;
-using desktop::UniqueFd;
 
 namespace {
 

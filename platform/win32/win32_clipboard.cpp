@@ -231,7 +231,7 @@ bool Win32Clipboard::StartJob(std::function<Delivered(HWND)> job, Delivered if_t
       delivered = if_thrown;
     }
     const std::lock_guard lock(results->mutex);
-    results->delivered.push_back(std::move(*delivered));
+    results->delivered.Add(std::move(*delivered));
   });
 }
 
@@ -301,10 +301,7 @@ Clipboard::WriteResult Win32Clipboard::TakeBack(RequestId request, ContentView c
 
 std::optional<Clipboard::Delivered> Win32Clipboard::TakeDelivered() {
   const std::lock_guard lock(results_->mutex);
-  if (results_->delivered.empty()) return std::nullopt;
-  Delivered delivered = std::move(results_->delivered.front());
-  results_->delivered.pop_front();
-  return delivered;
+  return results_->delivered.Take();
 }
 
 }  // namespace tllink::platform::win32

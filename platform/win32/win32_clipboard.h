@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 
 #include "platform/clipboard.h"
+#include "platform/delivered_results.h"
 #include "platform/win32/clipboard_thread.h"
 
 namespace tllink::platform::win32 {
@@ -36,7 +36,7 @@ class Win32Clipboard final : public Clipboard {
   // What the clipboard thread hands back, taken by the GUI thread.
   struct Results {
     std::mutex mutex;
-    std::deque<Delivered> delivered;
+    DeliveredResults delivered;
   };
 
   // Runs `job` on the clipboard thread; its result, or `if_thrown`, is delivered.

@@ -225,15 +225,12 @@ void X11Clipboard::Answered(SelectionAnswer answer) {
     read_owner_ = answer.owner;
     read_owner_changes_ = answer.owner_changes;
   }
-  delivered_.emplace_back(std::move(result));
+  delivered_.Add(std::move(result));
   if (on_delivered_) on_delivered_();
 }
 
 std::optional<Clipboard::Delivered> X11Clipboard::TakeDelivered() {
-  if (delivered_.empty()) return std::nullopt;
-  Delivered delivered = std::move(delivered_.front());
-  delivered_.pop_front();
-  return delivered;
+  return delivered_.Take();
 }
 
 // On X11 a failed take leaves the other program's content where it was: nothing to put back.

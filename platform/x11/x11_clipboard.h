@@ -4,12 +4,12 @@
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 
 #include "platform/clipboard.h"
+#include "platform/delivered_results.h"
 #include "platform/desktop/desktop_clipboard.h"
 #include "platform/x11/x11_selection_reader.h"
 
@@ -64,7 +64,7 @@ class X11Clipboard final : public DesktopClipboard {
   std::uint32_t read_owner_ = 0;
   std::optional<std::uint64_t> read_owner_changes_;
   std::optional<Fetching> fetching_;
-  std::deque<Delivered> delivered_;
+  DeliveredResults delivered_;
   std::unique_ptr<X11SelectionReader> reader_;  // last: its thread ends before the rest goes
 };
 

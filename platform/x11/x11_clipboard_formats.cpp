@@ -9,8 +9,6 @@
 
 namespace tllink::platform::x11 {
 
-using desktop::TextEncoding;
-
 std::optional<ClipboardAtoms> ClipboardAtoms::Intern(xcb_connection_t* connection) {
   ClipboardAtoms atoms;
   const std::array<std::pair<const char*, xcb_atom_t*>, 12> names{{

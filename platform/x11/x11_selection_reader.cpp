@@ -16,8 +16,6 @@
 
 namespace tllink::platform::x11 {
 
-using desktop::UniqueFd;
-
 namespace {
 
 using Clock = SelectionFetch::Clock;
