@@ -46,4 +46,25 @@ TwipsRect TextArea(const WindowLayout& layout, const ControlLayout& label) {
   return area;
 }
 
+CaptionFit FitCaption(double points, int box_width, int box_height, bool may_wrap,
+                      const std::function<CaptionExtent(double points, bool wrap)>& measure) {
+  constexpr double kStep = 0.5;
+  CaptionFit fit{points, may_wrap, false};
+  // Counted in steps, so that the sizes tried are exact halves however many steps are taken.
+  for (int step = 0; points - step * kStep >= kSmallestCaptionPoints; ++step) {
+    fit.points = points - step * kStep;
+    // A second line only where the box has room for it.
+    const CaptionExtent as_allowed = measure(fit.points, may_wrap);
+    const bool wrap = may_wrap && box_height >= 2 * as_allowed.line_spacing;
+    const CaptionExtent needed = wrap == may_wrap ? as_allowed : measure(fit.points, false);
+    if (needed.width <= box_width && needed.height <= box_height) {
+      fit.wrap = wrap;
+      fit.fits = true;
+      return fit;
+    }
+  }
+  fit.wrap = may_wrap;
+  return fit;
+}
+
 }  // namespace tllink::platform

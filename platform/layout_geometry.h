@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "platform/window.h"
@@ -39,5 +40,31 @@ constexpr bool LiesBelowOtherControls(ControlKind kind) {
 // first control lying on top of it that begins within it. Controls that cover its start are
 // shown only while the label is hidden, so they leave it whole.
 TwipsRect TextArea(const WindowLayout& layout, const ControlLayout& label);
+
+// What a caption needs at one size of its font, in pixels: its extent when set in a box of the
+// width given (wrapped at that width, or on one line), and the font's line spacing.
+struct CaptionExtent {
+  int width = 0;
+  int height = 0;
+  int line_spacing = 0;
+};
+
+// The size a caption is shown at, and whether it wraps.
+struct CaptionFit {
+  double points = 0;
+  bool wrap = false;
+  bool fits = false;  // false: not even the smallest size fits; it is shown at that size
+};
+
+// The smallest size a caption is shown at: below it no longer readable.
+inline constexpr double kSmallestCaptionPoints = 5.0;
+
+// The largest size, from `points` down in half-point steps, at which the whole caption fits a
+// box of `box_width` x `box_height` pixels: on one line, or on several where `may_wrap` and
+// the box has room for two lines at that size. `measure(points, wrap)` measures it as the
+// toolkit will draw it. The text is never cut, so where nothing fits the smallest size, which
+// shows the most, is chosen.
+CaptionFit FitCaption(double points, int box_width, int box_height, bool may_wrap,
+                      const std::function<CaptionExtent(double points, bool wrap)>& measure);
 
 }  // namespace tllink::platform

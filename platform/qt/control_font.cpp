@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/desktop/qt_text.h"
+#include "platform/layout_geometry.h"
 
 namespace tllink::platform::qt {
 
@@ -16,18 +17,7 @@ namespace {
 // The size of Windows' message font, which the layouts without a font of their own were drawn
 // with: a larger desktop font could not fit their boxes.
 constexpr double kMessageFontPoints = 9.0;
-// Below this a caption is no longer readable; the smallest step of the search.
-constexpr double kSmallestPoints = 5.0;
-constexpr double kPointStep = 0.5;
 constexpr int kTallest = 100000;  // px: room for any number of lines
-
-// Measured as QLabel measures its text, in whole pixels; a word longer than the box stays whole
-// and overflows.
-bool Fits(const QString& text, const QFontMetrics& metrics, QSize box, bool wrap) {
-  const QRect needed =
-      metrics.boundingRect(QRect(0, 0, box.width(), kTallest), wrap ? Qt::TextWordWrap : 0, text);
-  return needed.width() <= box.width() && needed.height() <= box.height();
-}
 
 }  // namespace
 
@@ -63,22 +53,21 @@ QFont ControlFont(const std::optional<FontStyle>& style, const QStringList& lati
 }
 
 void FitText(QLabel& label, const QFont& font, QSize box, bool may_wrap) {
-  QFont fitted = font;
   const QString text = label.text();
-  for (double points = font.pointSizeF(); points >= kSmallestPoints; points -= kPointStep) {
-    fitted.setPointSizeF(points);
-    const QFontMetrics metrics(fitted, &label);
-    // A second line only where the box has room for it.
-    const bool wrap = may_wrap && box.height() >= 2 * metrics.lineSpacing();
-    if (Fits(text, metrics, box, wrap)) {
-      label.setWordWrap(wrap);
-      label.setFont(fitted);
-      return;
-    }
-  }
-  // Nothing readable fits: the smallest size shows the most.
-  label.setWordWrap(may_wrap);
-  label.setFont(fitted);
+  QFont sized = font;
+  // Measured as QLabel measures its text, in whole pixels; a word longer than the box stays
+  // whole and overflows.
+  const CaptionFit fit = FitCaption(
+      font.pointSizeF(), box.width(), box.height(), may_wrap, [&](double points, bool wrap) {
+        sized.setPointSizeF(points);
+        const QFontMetrics metrics(sized, &label);
+        const QRect needed = metrics.boundingRect(QRect(0, 0, box.width(), kTallest),
+                                                  wrap ? Qt::TextWordWrap : 0, text);
+        return CaptionExtent{needed.width(), needed.height(), metrics.lineSpacing()};
+      });
+  sized.setPointSizeF(fit.points);
+  label.setWordWrap(fit.wrap);
+  label.setFont(sized);
 }
 
 }  // namespace tllink::platform::qt

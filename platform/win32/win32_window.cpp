@@ -51,7 +51,7 @@ bool FontFamilyInstalled(const std::u16string& face) {
 
 // A font the system lacks would be replaced by one that may have no Chinese glyphs; the
 // message font's face has them (directly or through font linking), so it stands in.
-UniqueFont CreateControlFont(const FontStyle& style, UINT dpi) {
+LOGFONTW ControlFont(const FontStyle& style, UINT dpi) {
   LOGFONTW font = MessageFont(dpi);
   font.lfHeight = -::MulDiv(style.points, static_cast<int>(dpi), 72);
   font.lfWidth = 0;
@@ -64,9 +64,11 @@ UniqueFont CreateControlFont(const FontStyle& style, UINT dpi) {
     std::copy(style.face.begin(), style.face.end(), font.lfFaceName);
     font.lfCharSet = DEFAULT_CHARSET;
   }
-  UniqueFont created(::CreateFontIndirectW(&font));
-  if (!created) throw Failure(u"無法建立字型");
-  return created;
+  return font;
+}
+
+bool HasCaption(ControlKind kind) {
+  return kind == ControlKind::Label || kind == ControlKind::CommandButton;
 }
 
 struct ControlClass {
@@ -144,6 +146,21 @@ std::u16string Win32Control::Text() const {
 void Win32Control::SetText(std::u16string_view text) {
   const std::u16string terminated(text);
   if (!::SetWindowTextW(handle_, Wide(terminated))) throw Failure(u"無法設定控制項的文字");
+  if (caption_font_) ApplyFittedFont();
+}
+
+void Win32Control::FitCaption(const LOGFONTW& font, UINT dpi, const CaptionBox& box) {
+  caption_font_ = font;
+  caption_dpi_ = dpi;
+  caption_box_ = box;
+  ApplyFittedFont();
+}
+
+void Win32Control::ApplyFittedFont() {
+  UniqueFont fitted = FitCaptionFont(handle_, Text(), *caption_font_, caption_dpi_, caption_box_);
+  ::SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(fitted.get()), TRUE);
+  // The control holds the new font now; the old one can go.
+  fitted_font_ = std::move(fitted);
 }
 
 // ----- Win32Window -----
@@ -253,30 +270,35 @@ SIZE Win32Window::ClientPixels(UINT dpi) const {
 }
 
 void Win32Window::LayOut(UINT dpi, std::optional<POINT> origin) {
-  UniqueFont message_font;
-  {
-    const LOGFONTW font = MessageFont(dpi);
-    message_font.reset(::CreateFontIndirectW(&font));
-    if (!message_font) throw Failure(u"無法建立字型");
-  }
-  std::map<ControlId, UniqueFont> control_fonts;
-  for (const auto& [id, control] : controls_) {
-    if (control->Layout().font) control_fonts[id] = CreateControlFont(*control->Layout().font, dpi);
-  }
+  const LOGFONTW message_logfont = MessageFont(dpi);
+  UniqueFont message_font(::CreateFontIndirectW(&message_logfont));
+  if (!message_font) throw Failure(u"無法建立字型");
 
   for (const auto& [id, control] : controls_) {
-    const auto own_font = control_fonts.find(id);
-    const HFONT font =
-        own_font != control_fonts.end() ? own_font->second.get() : message_font.get();
-    ::SendMessageW(control->Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-
-    const PixelRect place = ToPixels(control->Layout().rect, dpi, dpi);
+    const ControlLayout& layout = control->Layout();
+    const PixelRect place = ToPixels(layout.rect, dpi, dpi);
     ::SetWindowPos(control->Hwnd(), nullptr, place.left, place.top, place.width, place.height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!HasCaption(layout.kind)) {
+      ::SendMessageW(control->Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(message_font.get()),
+                     TRUE);
+      continue;
+    }
+    CaptionBox box;
+    if (layout.kind == ControlKind::Label) {
+      // Up to the first control that covers it. A label wraps at its own width, so it may
+      // take a second line only where nothing covers it.
+      const TwipsRect area = TextArea(layout_, layout);
+      const PixelRect shown = ToPixels(area, dpi, dpi);
+      box = CaptionBox{shown.width, shown.height, area.width == layout.rect.width};
+    } else {
+      const int inset = ButtonCaptionInset(dpi);
+      box = CaptionBox{place.width - 2 * inset, place.height - 2 * inset, true};
+    }
+    control->FitCaption(layout.font ? ControlFont(*layout.font, dpi) : message_logfont, dpi, box);
   }
-  // The controls hold the new fonts now; the old ones can go.
+  // The controls hold the new font now; the old one can go.
   message_font_ = std::move(message_font);
-  control_fonts_ = std::move(control_fonts);
 
   const SIZE size = WindowSizeForClient(ClientPixels(dpi), style_, ex_style_, dpi);
   UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;

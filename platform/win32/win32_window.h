@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/win32/caption_font.h"
 #include "platform/win32/handles.h"
 #include "platform/window.h"
 
@@ -38,9 +39,20 @@ class Win32Control final : public Control {
   HWND Hwnd() const { return handle_; }
   const ControlLayout& Layout() const { return layout_; }
 
+  // Shows the caption in `font` (sized for `dpi`), or smaller where its whole text would not
+  // fit `box`; a new text is fitted again. Throws Failure when no font can be made.
+  void FitCaption(const LOGFONTW& font, UINT dpi, const CaptionBox& box);
+
  private:
+  void ApplyFittedFont();
+
   HWND handle_;
   ControlLayout layout_;
+  // Labels and buttons: the font their caption is fitted from, and where it must fit.
+  std::optional<LOGFONTW> caption_font_;
+  UINT caption_dpi_ = USER_DEFAULT_SCREEN_DPI;
+  CaptionBox caption_box_;
+  UniqueFont fitted_font_;
 };
 
 // A top-level window laid out in twips, whose messages become WindowEvents.
@@ -93,8 +105,7 @@ class Win32Window final : public Window {
   HWND hwnd_ = nullptr;  // valid from WM_NCCREATE to WM_NCDESTROY
   HWND last_focus_ = nullptr;
   bool destroying_ = false;
-  UniqueFont message_font_;
-  std::map<ControlId, UniqueFont> control_fonts_;
+  UniqueFont message_font_;  // the font of text and picture boxes
   std::map<ControlId, std::unique_ptr<Win32Control>> controls_;
   // Declared last so that the window, and with it every control, goes first.
   UniqueWindow window_;

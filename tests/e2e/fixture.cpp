@@ -113,6 +113,13 @@ testing::AssertionResult E2eTest::CopyStaysUnchanged(std::wstring_view copied, M
          << "copied \"" << copied_bytes << "\", the clipboard holds " << Printable(pasted);
 }
 
+void E2eTest::UseScreenDpi(int dpi) {
+  const DWORD value = static_cast<DWORD>(dpi);
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD,
+                            &value, sizeof(value)),
+            ERROR_SUCCESS);
+}
+
 std::wstring E2eTest::Link(std::wstring_view prefix, std::wstring_view file) {
   return std::wstring(prefix) + std::wstring(file);
 }

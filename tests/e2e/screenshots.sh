@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the documentation's screenshots under docs/ from the windows build, each on its own
 # X server and prefix, the same way the end-to-end cases run:
-#   docs/main-window-first-run.png  docs/settings-dialog-first-run.png
+#   docs/main-window-first-run.png  docs/settings-dialog-first-run.png (and -144dpi.png of both)
 #   docs/settings-dialog-with-rule.png  docs/tray-menu.png  docs/balloon.png
 #   docs/installer-options.png  docs/rich-paste.png
 #
@@ -19,7 +19,8 @@ setup=$(ls "$build"/tllink-*-win64-setup.exe 2>/dev/null | tail -n 1)
 mkdir -p "$out"
 
 status=0
-for shot in MainWindowFirstRun SettingsDialogFirstRun SettingsDialogWithRule TrayMenu Balloon \
+for shot in MainWindowFirstRun SettingsDialogFirstRun MainWindowFirstRunAt144Dpi \
+  SettingsDialogFirstRunAt144Dpi SettingsDialogWithRule TrayMenu Balloon \
   RichPaste InstallerOptions; do
   if ! TLLINK_SCREENSHOT_DIR=$out TLLINK_SETUP=$setup bash "$here/run-case.sh" "$driver" "$exe" "$template" \
     --gtest_filter="Screenshots.$shot" --gtest_brief=1; then

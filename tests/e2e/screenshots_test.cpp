@@ -46,22 +46,41 @@ class Screenshots : public E2eTest {
         5s);
     return dialog;
   }
+
+  void MainWindowFirstRun(std::string_view file_name) {
+    Program& program = Start();
+    ASSERT_TRUE(MainWindowShown(program));
+    PumpFor(500ms);  // let it paint
+    EXPECT_TRUE(Screenshot(WindowArea(program.MainWindow()), file_name));
+  }
+
+  void SettingsDialogFirstRun(std::string_view file_name) {
+    Program& program = Start();
+    ASSERT_TRUE(MainWindowShown(program));
+    const HWND dialog = OpenDialog(program);
+    ASSERT_TRUE(Shown(dialog));
+    PumpFor(500ms);
+    EXPECT_TRUE(Screenshot(WindowArea(dialog), file_name));
+  }
 };
 
 TEST_F(Screenshots, MainWindowFirstRun) {
-  Program& program = Start();
-  ASSERT_TRUE(MainWindowShown(program));
-  PumpFor(500ms);  // let it paint
-  EXPECT_TRUE(Screenshot(WindowArea(program.MainWindow()), "main-window-first-run.png"));
+  MainWindowFirstRun("main-window-first-run.png");
 }
 
 TEST_F(Screenshots, SettingsDialogFirstRun) {
-  Program& program = Start();
-  ASSERT_TRUE(MainWindowShown(program));
-  const HWND dialog = OpenDialog(program);
-  ASSERT_TRUE(Shown(dialog));
-  PumpFor(500ms);
-  EXPECT_TRUE(Screenshot(WindowArea(dialog), "settings-dialog-first-run.png"));
+  SettingsDialogFirstRun("settings-dialog-first-run.png");
+}
+
+// At a display scale of 150 %.
+TEST_F(Screenshots, MainWindowFirstRunAt144Dpi) {
+  UseScreenDpi(144);
+  MainWindowFirstRun("main-window-first-run-144dpi.png");
+}
+
+TEST_F(Screenshots, SettingsDialogFirstRunAt144Dpi) {
+  UseScreenDpi(144);
+  SettingsDialogFirstRun("settings-dialog-first-run-144dpi.png");
 }
 
 TEST_F(Screenshots, SettingsDialogWithRule) {
