@@ -23,6 +23,7 @@ platform::WindowLayout Form1::Layout() {
   layout.client_height = 1200;
   layout.has_icon = true;
   layout.placement = platform::Placement::CenterScreen;
+  layout.exit_button = kCommand2;
   layout.controls = {
       ControlLayout{kCommand1, ControlKind::CommandButton, u"環境設定", {0, 840, 1935, 375}, 0},
       ControlLayout{kCommand2, ControlKind::CommandButton, u"離開", {1560, 0, 375, 855}, 1},

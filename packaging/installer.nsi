@@ -7,7 +7,11 @@
 ;   OUT_FILE    the installer to write
 ;
 ; Silent use: setup.exe /S installs with the default options (start at sign-in included) and
-; exits with 0, or with 2 when it could not install (tllink running, a file not writable).
+; exits with 0, or with 2 when it could not install (a running tllink too old to be ended by
+; message, a file not writable).
+;
+; A running tllink of this user is ended the way its 離開 ends it, by a message it answers,
+; before the files are replaced, and the new one is started in its place.
 
 Target amd64-unicode
 ManifestDPIAware true
@@ -20,8 +24,11 @@ SetCompressor /SOLID lzma
 !include Sections.nsh
 
 !define APP_NAME "TideLock 網址轉換器"
-; The main window's caption, by which a running tllink is found.
+; The main window's class and caption, by which a running tllink is found, and the registered
+; message on which it ends as its 離開 button does (platform/win32/win32_window.h).
+!define MAIN_CLASS "TllinkForm"
 !define MAIN_CAPTION "Tidelock 網址轉換器"
+!define END_MESSAGE "TllinkEndRequest"
 !define SHORTCUT "$SMPROGRAMS\${APP_NAME}.lnk"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\tllink"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
@@ -54,21 +61,41 @@ VIAddVersionKey /LANG=1028 "LegalCopyright" "Copyright (c) the tllink developers
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "開啟使用說明"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 
+; 1 once a running tllink was ended: the new one is started in its place.
+Var WasRunning
+
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "TradChinese"
 
-; Waits until tllink has been ended: a running copy keeps its file in use, and a program that
-; still runs after its uninstall would keep watching the clipboard. Silently there is nobody to
-; ask: the (un)installer stops with error level 2.
+; Ends this user's running tllink: a running copy keeps its file in use, and a program that
+; still runs after its uninstall would keep watching the clipboard. It is asked as its 離開
+; button would be, and waited for until its process has ended. A copy that does not answer (a
+; version from before the message) is left to the user; silently there is nobody to ask: the
+; (un)installer stops with error level 2.
 !macro END_RUNNING_TLLINK UN
 Function ${UN}EndRunningTllink
+  FindWindow $0 "${MAIN_CLASS}" "${MAIN_CAPTION}"
+  ${If} $0 = 0
+    Return
+  ${EndIf}
+  StrCpy $WasRunning 1
+  System::Call 'user32::GetWindowThreadProcessId(p r0, *i 0 r1) i'
+  ; SYNCHRONIZE: enough to wait for it.
+  System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2'
+  System::Call 'user32::RegisterWindowMessageW(w "${END_MESSAGE}") i .r3'
+  System::Call 'user32::PostMessageW(p r0, i r3, p 0, p 0) i'
+  ${If} $2 P<> 0
+    System::Call 'kernel32::WaitForSingleObject(p r2, i 10000) i'
+    System::Call 'kernel32::CloseHandle(p r2) i'
+  ${EndIf}
   ${Do}
-    FindWindow $0 "" "${MAIN_CAPTION}"
+    FindWindow $0 "${MAIN_CLASS}" "${MAIN_CAPTION}"
     ${If} $0 = 0
       Return
     ${EndIf}
@@ -86,6 +113,8 @@ FunctionEnd
 
 Section "${APP_NAME}" SectionProgram
   SectionIn RO
+  ; Only now, once the user has chosen to install: cancelling earlier leaves tllink running.
+  Call EndRunningTllink
   SetOutPath "$INSTDIR"
   File "${STAGING}/tllink.exe"
   File "${STAGING}/${GUIDE}"
@@ -114,6 +143,21 @@ Section "登入 Windows 時自動啟動" SectionStartAtSignIn
   WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\tllink.exe"'
 SectionEnd
 
+; The new version takes the place of the one that was ended, with the rule it kept.
+Section "-StartAgain"
+  ${If} $WasRunning == 1
+    Exec '"$INSTDIR\tllink.exe"'
+  ${EndIf}
+SectionEnd
+
+; Started again already: the finish page's 執行 would only meet the running copy.
+Function FinishPageShow
+  ${If} $WasRunning == 1
+    SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
+    ShowWindow $mui.FinishPage.Run ${SW_HIDE}
+  ${EndIf}
+FunctionEnd
+
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${SectionProgram} "程式、使用說明與解除安裝程式，以及開始功能表的捷徑。"
   !insertmacro MUI_DESCRIPTION_TEXT ${SectionStartAtSignIn} "每次登入 Windows 時，在通知區域啟動 ${APP_NAME}。"
@@ -128,15 +172,14 @@ Function .onInit
   ${AndIf} $1 == ""
     !insertmacro UnselectSection ${SectionStartAtSignIn}
   ${EndIf}
-  Call EndRunningTllink
 FunctionEnd
 
 Function un.onInit
   SetShellVarContext current
-  Call un.EndRunningTllink
 FunctionEnd
 
 Section "Uninstall"
+  Call un.EndRunningTllink
   Delete "$INSTDIR\tllink.exe"
   Delete "$INSTDIR\${GUIDE}"
   Delete "$INSTDIR\LICENSE.txt"

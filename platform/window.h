@@ -56,6 +56,9 @@ struct WindowLayout {
   bool has_icon = false;  // the program's icon in the title bar
   Placement placement = Placement::Default;
   std::vector<ControlLayout> controls;
+  // The button that ends the program. Another program of the user's (the installer, before it
+  // replaces this one) may ask for it with a message, where the toolkit has such messages.
+  std::optional<ControlId> exit_button;
 };
 
 // Keys the toolkit turns into window-level commands, as dialog boxes do.

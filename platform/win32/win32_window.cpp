@@ -21,6 +21,8 @@ constexpr wchar_t kPictureBoxClass[] = L"TllinkPictureBox";
 ATOM form_atom = 0;
 // Broadcast by the shell when the notification area has been (re-)created.
 UINT taskbar_created = 0;
+// Sent or posted by the installer and uninstaller to end a running copy as its exit button does.
+UINT end_request = 0;
 
 std::u16string WindowText(HWND window) {
   const int length = ::GetWindowTextLengthW(window);
@@ -189,6 +191,7 @@ void Win32Window::RegisterClasses(HINSTANCE instance) {
 
   form_atom = registered_form;
   taskbar_created = ::RegisterWindowMessageW(L"TaskbarCreated");
+  end_request = ::RegisterWindowMessageW(kEndRequestMessage);
 }
 
 HWND Win32Window::ProgramWindowOf(HWND window) {
@@ -417,6 +420,10 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (taskbar_created != 0 && message == taskbar_created) {
         events_.OnTaskbarCreated();
         return 0;
+      }
+      if (end_request != 0 && message == end_request && layout_.exit_button) {
+        events_.OnClick(*layout_.exit_button);
+        return 1;
       }
       break;
   }

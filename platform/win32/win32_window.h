@@ -14,6 +14,10 @@
 
 namespace tllink::platform::win32 {
 
+// The registered message a window with an exit button ends the program on, as that button
+// does: the installer sends it to a running copy before it replaces the program's file.
+inline constexpr wchar_t kEndRequestMessage[] = L"TllinkEndRequest";
+
 // What every window of the program shares; the toolkit owns the icons.
 struct WindowEnvironment {
   HINSTANCE instance = nullptr;

@@ -80,16 +80,34 @@ std::optional<DWORD> RunAndWait(std::wstring command_line, Ms timeout) {
   return program.ExitCode();
 }
 
-bool ProcessRuns(std::wstring_view image_name) {
+std::size_t ProcessCount(std::wstring_view image_name) {
   const UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (snapshot.get() == INVALID_HANDLE_VALUE) return false;
+  if (snapshot.get() == INVALID_HANDLE_VALUE) return 0;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
+  std::size_t count = 0;
   for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
        more = Process32NextW(snapshot.get(), &entry)) {
-    if (_wcsicmp(entry.szExeFile, std::wstring(image_name).c_str()) == 0) return true;
+    if (_wcsicmp(entry.szExeFile, std::wstring(image_name).c_str()) == 0) ++count;
   }
-  return false;
+  return count;
+}
+
+bool ProcessRuns(std::wstring_view image_name) {
+  return ProcessCount(image_name) > 0;
+}
+
+// The program file of the process that owns `window`.
+std::wstring ImageOf(HWND window) {
+  DWORD id = 0;
+  GetWindowThreadProcessId(window, &id);
+  const UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+  if (!process) return L"(no process)";
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD size = MAX_PATH;
+  if (!QueryFullProcessImageNameW(process.get(), 0, path.data(), &size)) return L"(no image)";
+  path.resize(size);
+  return path;
 }
 
 struct ComRelease {
@@ -194,17 +212,18 @@ TEST_F(Installer, SilentInstallSetsUpTheProgramAndSilentUninstallRemovesItButKee
   const std::optional<std::wstring> quiet = RegString(kUninstallKey, L"QuietUninstallString");
   ASSERT_TRUE(quiet.has_value());
 
-  {
-    // Started as Windows starts it at sign-in, it rewrites with the rule it found.
-    Program installed;
-    ASSERT_TRUE(installed.LaunchCommandLine(*run));
-    ASSERT_TRUE(installed.WaitForIdle(10s));
-    ASSERT_TRUE(TrayIconCountBecomes(1, 10s));
-    EXPECT_TRUE(CopyIsRewrittenTo(Link(kFind, L"a.zip"), Link(kReplacement, L"a.zip")));
-  }  // ended here: a running copy would stop the uninstaller
+  // Started as Windows starts it at sign-in, it rewrites with the rule it found.
+  Program installed;
+  ASSERT_TRUE(installed.LaunchCommandLine(*run));
+  ASSERT_TRUE(installed.WaitForIdle(10s));
+  ASSERT_TRUE(TrayIconCountBecomes(1, 10s));
+  EXPECT_TRUE(CopyIsRewrittenTo(Link(kFind, L"a.zip"), Link(kReplacement, L"a.zip")));
 
+  // Uninstalled while it runs: it is ended first, as its 離開 ends it.
   ASSERT_EQ(RunAndWait(*quiet, 30s), 0u);
   ASSERT_TRUE(UninstallerFinishes());
+  EXPECT_TRUE(EndsWithoutTrayIcon(installed));
+  EXPECT_EQ(installed.ExitCode(), 0u);
   EXPECT_FALSE(Exists(InstallDir()));
   EXPECT_FALSE(Exists(Shortcut()));
   EXPECT_EQ(RegString(kRunKey, L"tllink"), std::nullopt);
@@ -212,16 +231,27 @@ TEST_F(Installer, SilentInstallSetsUpTheProgramAndSilentUninstallRemovesItButKee
   ExpectRuleKept();
 }
 
-TEST_F(Installer, SilentInstallFailsWhileTllinkRuns) {
+// An update tool runs the installer silently while the user has tllink in the tray: the running
+// copy is ended as its 離開 ends it, and the new one takes its place with the rule kept.
+TEST_F(Installer, SilentInstallOverARunningProgramEndsItAndStartsTheNewOne) {
   StoreRule(kFind, kReplacement);
-  Start();
+  const Program& running = Start();
 
-  const std::optional<DWORD> exit_code = RunSetup(L"/S");
-  ASSERT_TRUE(exit_code.has_value());
-  EXPECT_NE(*exit_code, 0u);
-  EXPECT_FALSE(Exists(InstallDir()));
-  EXPECT_FALSE(KeyExists(kUninstallKey));
-  EXPECT_EQ(RegString(kRunKey, L"tllink"), std::nullopt);
+  ASSERT_EQ(RunSetup(L"/S"), 0u);
+  EXPECT_TRUE(Ends(running)) << "the running copy was not ended";
+  EXPECT_EQ(running.ExitCode(), 0u) << "ended otherwise than by its own exit";
+  ASSERT_TRUE(TrayIconCountBecomes(1, 10s));
+  EXPECT_EQ(ProcessCount(L"tllink.exe"), 1u);
+  HWND started = nullptr;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        started = FindWindowW(L"TllinkForm", L"Tidelock 網址轉換器");
+        return started != nullptr;
+      },
+      5s));
+  EXPECT_EQ(_wcsicmp(ImageOf(started).c_str(), InstalledExe().c_str()), 0)
+      << Utf8(ImageOf(started)) << " runs, not the installed program";
+  EXPECT_TRUE(CopyIsRewrittenTo(Link(kFind, L"b.zip"), Link(kReplacement, L"b.zip")));
   ExpectRuleKept();
 }
 
