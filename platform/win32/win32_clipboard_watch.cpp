@@ -19,7 +19,18 @@ Win32ClipboardWatch::Win32ClipboardWatch(HWND owner, ClipboardEvents events)
     : owner_(owner),
       events_(std::move(events)),
       // Without a listener the program still polls; nothing is lost but the head start.
-      listening_(::AddClipboardFormatListener(owner) != FALSE) {
+      listening_(::AddClipboardFormatListener(owner) != FALSE),
+      told_sequence_(::GetClipboardSequenceNumber()) {
+  if (listening_) {
+    try {
+      missed_notice_check_ = std::make_unique<Win32Timer>(owner_, kMissedNoticeCheckMs,
+                                                          [this] { CheckForMissedNotice(); });
+      missed_notice_check_->SetEnabled(true);
+    } catch (...) {
+      // Without the check a missed notice waits for the program's own polling, which goes on.
+      missed_notice_check_.reset();
+    }
+  }
   Watches()[owner_] = this;
 }
 
@@ -31,8 +42,17 @@ Win32ClipboardWatch::~Win32ClipboardWatch() {
 bool Win32ClipboardWatch::Dispatch(HWND window) {
   const auto found = Watches().find(window);
   if (found == Watches().end() || !found->second->events_.on_change) return false;
-  found->second->events_.on_change();
+  found->second->TellChange();
   return true;
+}
+
+void Win32ClipboardWatch::TellChange() {
+  told_sequence_ = ::GetClipboardSequenceNumber();
+  if (events_.on_change) events_.on_change();
+}
+
+void Win32ClipboardWatch::CheckForMissedNotice() {
+  if (::GetClipboardSequenceNumber() != told_sequence_) TellChange();
 }
 
 bool Win32ClipboardWatch::DispatchDelivered(HWND window) {

@@ -29,20 +29,43 @@ Win32Timer::Win32Timer(HWND owner, UINT interval_ms, std::function<void()> on_ti
 }
 
 Win32Timer::~Win32Timer() {
-  if (enabled_ && !Short()) ::KillTimer(owner_, id_);
+  if (enabled_ && !parked_) Stop();
   Timers().erase(id_);
 }
 
-void Win32Timer::SetEnabled(bool enabled) {
-  if (enabled == enabled_) return;
+void Win32Timer::Start() {
   if (Short()) {
     due_ = Clock::now() + std::chrono::milliseconds(interval_ms_);
-  } else if (enabled) {
-    if (::SetTimer(owner_, id_, interval_ms_, nullptr) == 0) throw Failure(u"無法啟動計時器");
-  } else {
-    ::KillTimer(owner_, id_);
+  } else if (::SetTimer(owner_, id_, interval_ms_, nullptr) == 0) {
+    throw Failure(u"無法啟動計時器");
   }
-  enabled_ = enabled;
+}
+
+void Win32Timer::Stop() {
+  if (!Short()) ::KillTimer(owner_, id_);
+}
+
+void Win32Timer::SetEnabled(bool enabled) {
+  if (!enabled) {
+    if (enabled_ && !parked_) Stop();
+    enabled_ = parked_ = false;
+    return;
+  }
+  // Enabling a parked timer brings its ticks back.
+  if (enabled_ && !parked_) return;
+  Start();
+  enabled_ = true;
+  parked_ = false;
+}
+
+void Win32Timer::SetParked(bool parked) {
+  if (!enabled_ || parked == parked_) return;
+  if (parked) {
+    Stop();
+  } else {
+    Start();
+  }
+  parked_ = parked;
 }
 
 bool Win32Timer::DispatchTick(UINT_PTR id) {
@@ -56,7 +79,7 @@ DWORD Win32Timer::MsUntilShortTick() {
   DWORD wait = INFINITE;
   const Clock::time_point now = Clock::now();
   for (const auto& [id, timer] : Timers()) {
-    if (!timer->enabled_ || !timer->Short()) continue;
+    if (!timer->enabled_ || timer->parked_ || !timer->Short()) continue;
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(timer->due_ - now).count();
     wait = std::min(wait, static_cast<DWORD>(std::max<decltype(left)>(left, 0)));
   }
@@ -67,12 +90,14 @@ void Win32Timer::RunDueShortTicks() {
   const Clock::time_point now = Clock::now();
   std::vector<UINT_PTR> due;
   for (const auto& [id, timer] : Timers()) {
-    if (timer->enabled_ && timer->Short() && timer->due_ <= now) due.push_back(id);
+    if (timer->enabled_ && !timer->parked_ && timer->Short() && timer->due_ <= now) {
+      due.push_back(id);
+    }
   }
   // A tick may create, destroy, enable or disable timers: each is looked up afresh.
   for (const UINT_PTR id : due) {
     const auto found = Timers().find(id);
-    if (found == Timers().end() || !found->second->enabled_) continue;
+    if (found == Timers().end() || !found->second->enabled_ || found->second->parked_) continue;
     Win32Timer& timer = *found->second;
     timer.due_ = now + std::chrono::milliseconds(timer.interval_ms_);
     timer.Tick();
@@ -80,8 +105,8 @@ void Win32Timer::RunDueShortTicks() {
 }
 
 void Win32Timer::Tick() {
-  // A WM_TIMER already queued when the timer was disabled is dropped.
-  if (enabled_) on_tick_();
+  // A WM_TIMER already queued when the timer was disabled or parked is dropped.
+  if (enabled_ && !parked_) on_tick_();
 }
 
 }  // namespace tllink::platform::win32

@@ -22,6 +22,8 @@ class Win32Timer final : public Timer {
 
   bool Enabled() const override { return enabled_; }
   void SetEnabled(bool enabled) override;
+  // A parked timer keeps no system timer: the process sleeps until a message comes.
+  void SetParked(bool parked) override;
 
   // Runs the tick of the timer with `id`; false when no timer of this program has that id.
   static bool DispatchTick(UINT_PTR id);
@@ -35,12 +37,16 @@ class Win32Timer final : public Timer {
 
   bool Short() const { return interval_ms_ < USER_TIMER_MINIMUM; }
   void Tick();
+  // Starts the system timer or the short timer's count, a full interval from now.
+  void Start();
+  void Stop();
 
   HWND owner_;
   UINT_PTR id_;
   UINT interval_ms_;
   std::function<void()> on_tick_;
   bool enabled_ = false;
+  bool parked_ = false;
   Clock::time_point due_;  // short timers only
 };
 
