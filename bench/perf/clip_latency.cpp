@@ -2,7 +2,7 @@
 // program runs on $DISPLAY (tllink.exe or a baseline under Wine), this only watches the X server.
 //
 //   clip_latency [--verbose] [--busy-owner] --copies N --find TEXT --replacement TEXT
-//                [--timeout-ms MS] [--seed S]
+//                [--timeout-ms MS] [--seed S] [--samples FILE]
 //
 // Each copy is made by xclip with a text holding the find text once. The clock starts when the X
 // server reports (XFixes) that xclip owns the CLIPBOARD selection, so xclip's own start-up is not
@@ -293,5 +293,5 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(gap_ms(random)));
   }
 
-  return ReportLatencies(options->copies, missed, std::move(latencies));
+  return ReportLatencies(options->copies, missed, std::move(latencies), options->samples);
 }

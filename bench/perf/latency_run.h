@@ -21,11 +21,12 @@ struct LatencyOptions {
   unsigned seed = 1;
   bool verbose = false;
   bool busy_owner = false;
+  std::string samples;  // a file for every latency, for a picture of their distribution
 };
 
 inline constexpr char kLatencyUsage[] =
     "usage: %s [--verbose] [--busy-owner] --copies N --find TEXT --replacement TEXT "
-    "[--timeout-ms MS] [--seed S]\n";
+    "[--timeout-ms MS] [--seed S] [--samples FILE]\n";
 
 inline std::optional<LatencyOptions> ParseLatencyOptions(int argc, char** argv) {
   LatencyOptions options;
@@ -53,6 +54,8 @@ inline std::optional<LatencyOptions> ParseLatencyOptions(int argc, char** argv) 
       options.timeout_ms = std::atol(value);
     } else if (name == "--seed") {
       options.seed = static_cast<unsigned>(std::atol(value));
+    } else if (name == "--samples") {
+      options.samples = value;
     } else {
       return std::nullopt;
     }
@@ -77,15 +80,33 @@ inline double Percentile(const std::vector<double>& sorted, double fraction) {
   return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
 }
 
+// Writes the distribution of the latencies to `path`: each latency in ms beside the share of all
+// copies rewritten within it (missed copies keep the last share below 1).
+inline void WriteDistribution(const std::string& path, const std::vector<double>& sorted,
+                              int copies) {
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  if (file == nullptr) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    return;
+  }
+  for (std::size_t i = 0; i < sorted.size(); ++i) {
+    std::fprintf(file, "%.2f %.4f\n", sorted[i],
+                 static_cast<double>(i + 1) / static_cast<double>(copies));
+  }
+  std::fclose(file);
+}
+
 // Prints "copies=N missed=M median_ms=... p90_ms=... p99_ms=... max_ms=... mean_ms=...
-// over_1s=K", K counting the copies rewritten after more than 1 s and those missed; returns the
-// exit status.
-inline int ReportLatencies(int copies, int missed, std::vector<double> latencies) {
+// over_1s=K", K counting the copies rewritten after more than 1 s and those missed, and writes
+// the distribution to `samples` when given; returns the exit status.
+inline int ReportLatencies(int copies, int missed, std::vector<double> latencies,
+                           const std::string& samples = {}) {
   if (latencies.empty()) {
     std::printf("copies=%d missed=%d\n", copies, missed);
     return 1;
   }
   std::sort(latencies.begin(), latencies.end());
+  if (!samples.empty()) WriteDistribution(samples, latencies, copies);
   double sum = 0;
   for (double value : latencies) sum += value;
   const auto slow = std::count_if(latencies.begin(), latencies.end(),

@@ -3,7 +3,7 @@
 // selection through data control.
 //
 //   wl_clip_latency [--verbose] [--busy-owner] --copies N --find TEXT --replacement TEXT
-//                   [--timeout-ms MS] [--seed S]
+//                   [--timeout-ms MS] [--seed S] [--samples FILE]
 //
 // Each copy is made by wl-copy with a text holding the find text once. The clock starts when the
 // compositor reports wl-copy's content as the selection, so wl-copy's own start-up is not
@@ -216,5 +216,5 @@ int main(int argc, char** argv) {
     watcher.DispatchFor(std::chrono::milliseconds(gap_ms(random)));
   }
 
-  return ReportLatencies(options->copies, missed, std::move(latencies));
+  return ReportLatencies(options->copies, missed, std::move(latencies), options->samples);
 }
