@@ -49,7 +49,7 @@ TwipsRect TextArea(const WindowLayout& layout, const ControlLayout& label) {
 CaptionFit FitCaption(double points, int box_width, int box_height, bool may_wrap,
                       const std::function<CaptionExtent(double points, bool wrap)>& measure) {
   constexpr double kStep = 0.5;
-  CaptionFit fit{points, may_wrap, false};
+  CaptionFit fit{points, may_wrap};
   // Counted in steps, so that the sizes tried are exact halves however many steps are taken.
   for (int step = 0; points - step * kStep >= kSmallestCaptionPoints; ++step) {
     fit.points = points - step * kStep;
@@ -59,7 +59,6 @@ CaptionFit FitCaption(double points, int box_width, int box_height, bool may_wra
     const CaptionExtent needed = wrap == may_wrap ? as_allowed : measure(fit.points, false);
     if (needed.width <= box_width && needed.height <= box_height) {
       fit.wrap = wrap;
-      fit.fits = true;
       return fit;
     }
   }

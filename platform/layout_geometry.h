@@ -53,7 +53,6 @@ struct CaptionExtent {
 struct CaptionFit {
   double points = 0;
   bool wrap = false;
-  bool fits = false;  // false: not even the smallest size fits; it is shown at that size
 };
 
 // The smallest size a caption is shown at: below it no longer readable.
