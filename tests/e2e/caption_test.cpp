@@ -167,12 +167,45 @@ void ExpectWholeCaptions(HWND window, int dpi) {
   for (HWND control : captions) EXPECT_TRUE(ShowsWholeCaption(control, dpi));
 }
 
+// The message font a Traditional Chinese Windows draws its dialogs with: Microsoft JhengHei UI
+// (Windows 8 on), PMingLiU before. Wine has neither; here they stand for WenQuanYi Micro Hei,
+// whose Latin letters are wider than those of Wine's own message font (Tahoma, with the Chinese
+// ones linked in).
+void UseMessageFont(std::wstring_view face) {
+  constexpr wchar_t kSubstitutes[] =
+      L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes";
+  const std::wstring stand_in = L"WenQuanYi Micro Hei";
+  ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSubstitutes, std::wstring(face).c_str(), REG_SZ,
+                            stand_in.c_str(),
+                            static_cast<DWORD>((stand_in.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+  LOGFONTW font{};
+  font.lfHeight = -12;  // 9 points at 96 dpi, scaled with the display
+  font.lfWeight = FW_NORMAL;
+  font.lfCharSet = DEFAULT_CHARSET;
+  std::copy(face.begin(), face.end(), font.lfFaceName);
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop\\WindowMetrics",
+                            L"MessageFont", REG_BINARY, &font, sizeof(font)),
+            ERROR_SUCCESS);
+}
+
 class Captions : public E2eTest {
  protected:
+  // The first run's windows at `dpi`, with Wine's message font and then with each of a
+  // Traditional Chinese Windows, each in a program of its own.
   void ExpectFitAt(int dpi) {
     UseScreenDpi(dpi);
-    Program& program = Start();
-    ASSERT_TRUE(MainWindowShown(program));
+    for (const std::wstring_view face : {L"", L"Microsoft JhengHei UI", L"PMingLiU"}) {
+      SCOPED_TRACE(face.empty() ? "Wine's message font" : Utf8(face));
+      if (!face.empty()) UseMessageFont(face);
+      ExpectFitInNewProgram(dpi);
+    }
+  }
+
+  void ExpectFitInNewProgram(int dpi) {
+    Program program;
+    ASSERT_TRUE(program.Launch());
+    ASSERT_TRUE(MainWindowShown(program, 10s));
     const HWND main = program.MainWindow();
     RECT client{};
     GetClientRect(main, &client);
