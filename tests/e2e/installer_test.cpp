@@ -235,7 +235,12 @@ TEST_F(Installer, SilentInstallSetsUpTheProgramAndSilentUninstallRemovesItButKee
 // copy is ended as its 離開 ends it, and the new one takes its place with the rule kept.
 TEST_F(Installer, SilentInstallOverARunningProgramEndsItAndStartsTheNewOne) {
   StoreRule(kFind, kReplacement);
-  const Program& running = Start();
+  ASSERT_EQ(RunSetup(L"/S"), 0u);
+  // The installed program runs, its file in use.
+  Program running;
+  ASSERT_TRUE(running.LaunchCommandLine(L"\"" + InstalledExe() + L"\""));
+  ASSERT_TRUE(running.WaitForIdle(10s));
+  ASSERT_TRUE(TrayIconCountBecomes(1, 10s));
 
   ASSERT_EQ(RunSetup(L"/S"), 0u);
   EXPECT_TRUE(Ends(running)) << "the running copy was not ended";
