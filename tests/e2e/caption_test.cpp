@@ -109,12 +109,20 @@ RECT InkShownAlone(HWND control, const RECT& inner_margin) {
                SWP_NOZORDER | SWP_NOACTIVATE);
   RedrawWindow(GetParent(control), nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  PumpFor(400ms);  // until it has painted
   RECT shown{};
   GetWindowRect(control, &shown);
   const RECT scanned{shown.left + inner_margin.left, shown.top + inner_margin.top,
                      shown.right - inner_margin.right, shown.bottom - inner_margin.bottom};
-  RECT ink = InkWithin(scanned);
+  // Painted once the same ink shows twice in a row.
+  RECT ink{};
+  RECT before{};
+  WaitUntil(
+      [&] {
+        before = ink;
+        ink = InkWithin(scanned);
+        return ink.right > ink.left && EqualRect(&ink, &before);
+      },
+      3s, 150ms);
   if (ink.right > ink.left)
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&ink), 2);
   SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left,
