@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstddef>
-#include <functional>
+#include <utility>
 
 namespace tllink {
 
@@ -74,24 +74,22 @@ struct Edit {
 };
 
 // `text` with every occurrence of a substitution's find text replaced by its replacement, left
-// to right without overlaps; where two start at the same place the longer wins. `accept` may
-// refuse an occurrence at a place. The edits, in order, go to `edits`.
+// to right without overlaps; where two start at the same place the longer wins. The edits, in
+// order, go to `edits`. No find text may be empty.
 template <typename Char>
 std::basic_string<Char> SubstituteAll(std::basic_string_view<Char> text,
                                       const std::vector<Substitution<Char>>& substitutions,
-                                      const std::function<bool(std::size_t)>& accept,
                                       std::vector<Edit>& edits) {
   std::basic_string<Char> out;
   out.reserve(text.size());
   std::vector<std::size_t> next;  // each one's next occurrence at or after `search`, if any
   for (const auto& substitution : substitutions) next.push_back(text.find(substitution.find));
-  std::size_t done = 0;    // everything before it is in `out`
-  std::size_t search = 0;  // where the next occurrence may start
+  std::size_t done = 0;  // everything before it is in `out`
   for (;;) {
     std::size_t best = kNone;
     std::size_t which = 0;
     for (std::size_t i = 0; i < substitutions.size(); ++i) {
-      if (next[i] != kNone && next[i] < search) next[i] = text.find(substitutions[i].find, search);
+      if (next[i] != kNone && next[i] < done) next[i] = text.find(substitutions[i].find, done);
       if (next[i] == kNone) continue;
       if (next[i] < best ||
           (next[i] == best && substitutions[i].find.size() > substitutions[which].find.size())) {
@@ -100,31 +98,70 @@ std::basic_string<Char> SubstituteAll(std::basic_string_view<Char> text,
       }
     }
     if (best == kNone) break;
-    if (accept && !accept(best)) {
-      next[which] = text.find(substitutions[which].find, best + 1);
-      continue;
-    }
     const Substitution<Char>& used = substitutions[which];
     out.append(text.substr(done, best - done));
     out.append(used.replacement);
     edits.push_back(Edit{best, used.find.size(), used.replacement.size()});
-    done = search = best + used.find.size();
+    done = best + used.find.size();
   }
   out.append(text.substr(done));
   return out;
 }
 
-// The forms in which HTML writes the find text, each with the replacement in the same form.
-std::vector<Substitution<char16_t>> HtmlSubstitutions(std::u16string_view find_text,
-                                                      std::u16string_view replacement) {
-  std::vector<Substitution<char16_t>> forms{
+// ---- Percent-encoded links ----
+
+// Bytes that links carry percent-encoded: controls, space, characters that end or quote a link in
+// text, and every byte of a character beyond ASCII.
+bool PercentEncodes(unsigned char byte) {
+  return byte <= 0x20 || byte >= 0x7F || byte == '"' || byte == '<' || byte == '>' || byte == '`' ||
+         byte == '{' || byte == '}';
+}
+
+std::u16string PercentEncoded(std::string_view utf8, bool lower_case) {
+  const char* const digits = lower_case ? "0123456789abcdef" : "0123456789ABCDEF";
+  std::u16string out;
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (PercentEncodes(byte)) {
+      out += u'%';
+      out += static_cast<char16_t>(digits[byte >> 4]);
+      out += static_cast<char16_t>(digits[byte & 0xF]);
+    } else {
+      out += static_cast<char16_t>(byte);
+    }
+  }
+  return out;
+}
+
+// The forms in which a link holds the find text, each with the replacement in the same form: as
+// it is, and percent-encoded with upper- or lower-case digits; in HTML each of them also escaped
+// as text and as an attribute value writes it. Nothing when the find text has an encoded form
+// that the replacement cannot take (an unpaired surrogate has no UTF-8).
+std::optional<std::vector<Substitution<char16_t>>> LinkSubstitutions(
+    std::u16string_view find_text, std::u16string_view replacement, bool html) {
+  std::vector<Substitution<char16_t>> links{
       {std::u16string(find_text), std::u16string(replacement)}};
-  for (const bool attribute : {false, true}) {
-    Substitution<char16_t> escaped{HtmlEscaped(find_text, attribute),
-                                   HtmlEscaped(replacement, attribute)};
+  if (const std::optional<std::string> find = Utf8(find_text)) {
+    const std::optional<std::string> with = Utf8(replacement);
+    for (const bool lower_case : {false, true}) {
+      std::u16string encoded = PercentEncoded(*find, lower_case);
+      if (encoded == find_text) continue;
+      if (!with) return std::nullopt;
+      links.push_back({std::move(encoded), PercentEncoded(*with, lower_case)});
+    }
+  }
+  std::vector<Substitution<char16_t>> forms;
+  const auto add = [&forms](Substitution<char16_t> form) {
     const bool known = std::any_of(forms.begin(), forms.end(),
-                                   [&](const auto& form) { return form.find == escaped.find; });
-    if (!known) forms.push_back(std::move(escaped));
+                                   [&](const auto& each) { return each.find == form.find; });
+    if (!known) forms.push_back(std::move(form));
+  };
+  for (const auto& link : links) {
+    add(link);
+    if (!html) continue;
+    for (const bool attribute : {false, true}) {
+      add({HtmlEscaped(link.find, attribute), HtmlEscaped(link.replacement, attribute)});
+    }
   }
   return forms;
 }
@@ -135,10 +172,100 @@ std::optional<std::vector<Substitution<char>>> Utf8Substitutions(
   for (const auto& form : forms) {
     std::optional<std::string> find = Utf8(form.find);
     std::optional<std::string> replacement = Utf8(form.replacement);
-    if (!find || !replacement || find->empty()) return std::nullopt;
+    if (!find || !replacement) return std::nullopt;
     out.push_back({std::move(*find), std::move(*replacement)});
   }
   return out;
+}
+
+int HexValue(char32_t c) {
+  if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
+  return -1;
+}
+
+// The character of `text` at `at` as a link reads it, as UTF-8 into `bytes`: "%XX" is one byte,
+// and in HTML "&amp;", "&lt;", "&gt;" and "&quot;" are what they escape. Returns where the next
+// one starts.
+template <typename Char>
+std::size_t ReadLinkBytes(std::basic_string_view<Char> text, std::size_t at, bool html,
+                          std::string& bytes) {
+  bytes.clear();
+  const char32_t c = text[at];
+  if (c == '%' && text.size() - at > 2 && HexValue(text[at + 1]) >= 0 &&
+      HexValue(text[at + 2]) >= 0) {
+    bytes += static_cast<char>(HexValue(text[at + 1]) * 16 + HexValue(text[at + 2]));
+    return at + 3;
+  }
+  if (c == '&' && html) {
+    static constexpr std::pair<std::string_view, char> kEntities[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}};
+    for (const auto& [entity, character] : kEntities) {
+      if (text.size() - at >= entity.size() &&
+          std::equal(entity.begin(), entity.end(), text.begin() + static_cast<std::ptrdiff_t>(at),
+                     [](char a, Char b) { return static_cast<Char>(a) == b; })) {
+        bytes += character;
+        return at + entity.size();
+      }
+    }
+  }
+  if constexpr (sizeof(Char) == 1) {
+    bytes += static_cast<char>(c);
+    return at + 1;
+  } else {
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && text.size() - at > 1 &&
+                      text[at + 1] >= 0xDC00 && text[at + 1] <= 0xDFFF;
+    // An unpaired surrogate reads as a byte that UTF-8 never holds, so that it matches nothing.
+    bytes = Utf8(text.substr(at, pair ? 2 : 1)).value_or("\xFF");
+    return at + (pair ? 2 : 1);
+  }
+}
+
+// Whether `text` holds `find` (UTF-8) as a link reads it anywhere outside the `edits`: in a form
+// the substitutions did not know (partly encoded, or encoded where encoders differ), which a
+// paste target would still follow.
+template <typename Char>
+bool HoldsLinkOutsideEdits(std::basic_string_view<Char> text, std::string_view find, bool html,
+                           const std::vector<Edit>& edits) {
+  std::string bytes;
+  auto edit = edits.begin();
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (edit != edits.end() && edit->at == at) {
+      at += edit->removed - 1;
+      ++edit;
+      continue;
+    }
+    // Most places cannot start one: a quick look at the first unit spares reading them.
+    const char32_t first = text[at];
+    if (first != '%' && first != '&' && first < 0x80 &&
+        first != static_cast<unsigned char>(find.front())) {
+      continue;
+    }
+    std::size_t matched = 0;
+    for (std::size_t next = at; matched < find.size() && next < text.size();) {
+      next = ReadLinkBytes(text, next, html, bytes);
+      if (find.substr(matched, bytes.size()) != bytes) break;
+      matched += bytes.size();
+    }
+    if (matched == find.size()) return true;
+  }
+  return false;
+}
+
+// Every form of the find text in `text` replaced; nothing when there was none, or when the link
+// is also there in a form the substitutions did not know.
+template <typename Char>
+std::optional<std::basic_string<Char>> RewriteLinks(std::basic_string_view<Char> text,
+                                                    const std::vector<Substitution<Char>>& forms,
+                                                    std::u16string_view find_text, bool html,
+                                                    std::vector<Edit>& edits) {
+  std::basic_string<Char> rewritten = SubstituteAll<Char>(text, forms, edits);
+  if (edits.empty()) return std::nullopt;
+  if (const std::optional<std::string> find = Utf8(find_text)) {
+    if (HoldsLinkOutsideEdits(text, *find, html, edits)) return std::nullopt;
+  }
+  return rewritten;
 }
 
 // ---- Windows' HTML Format ----
@@ -199,34 +326,6 @@ std::optional<std::vector<HeaderOffset>> ParseHeader(std::string_view data, std:
   return offsets;
 }
 
-// ---- RTF ----
-
-// `text` as RTF writes it, or nothing for text beyond printable ASCII.
-std::optional<std::string> RtfEscaped(std::u16string_view text) {
-  std::string out;
-  for (const char16_t c : text) {
-    if (c < 0x20 || c > 0x7E) return std::nullopt;
-    if (c == u'\\' || c == u'{' || c == u'}') out += '\\';
-    out += static_cast<char>(c);
-  }
-  return out;
-}
-
-bool IsAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-// Whether text at `at` is part of a control word ("\par", "\fldinst") rather than document text.
-bool InControlWord(std::string_view rtf, std::size_t at) {
-  std::size_t letters = at;
-  while (letters > 0 && IsAsciiLetter(rtf[letters - 1])) --letters;
-  if (letters == 0 || rtf[letters - 1] != '\\') return false;
-  // "\\" is an escaped backslash, after which letters are text.
-  std::size_t backslashes = 0;
-  for (std::size_t i = letters; i > 0 && rtf[i - 1] == '\\'; --i) ++backslashes;
-  return backslashes % 2 == 1;
-}
-
 // ---- UTF-16 HTML ----
 
 std::u16string Utf16Units(std::string_view bytes, bool big_endian) {
@@ -255,15 +354,19 @@ std::string Utf16Bytes(std::u16string_view units, bool big_endian) {
 
 std::optional<std::string> RewriteWindowsHtml(std::string_view data, std::u16string_view find_text,
                                               std::u16string_view replacement) {
+  if (find_text.empty()) return std::string(data);
   std::size_t body = 0;
   std::optional<std::vector<HeaderOffset>> offsets = ParseHeader(data, body);
-  std::optional<std::vector<Substitution<char>>> forms =
-      Utf8Substitutions(HtmlSubstitutions(find_text, replacement));
-  if (!offsets || !forms) return std::nullopt;
+  if (!offsets) return std::nullopt;
+  const auto forms = LinkSubstitutions(find_text, replacement, true);
+  std::optional<std::vector<Substitution<char>>> utf8_forms;
+  if (forms) utf8_forms = Utf8Substitutions(*forms);
+  if (!utf8_forms) return std::nullopt;
   std::vector<Edit> edits;
-  std::string rewritten = std::string(data.substr(0, body)) +
-                          SubstituteAll<char>(data.substr(body), *forms, nullptr, edits);
-  if (edits.empty()) return std::nullopt;
+  const std::optional<std::string> rewritten_body =
+      RewriteLinks<char>(data.substr(body), *utf8_forms, find_text, true, edits);
+  if (!rewritten_body) return std::nullopt;
+  std::string rewritten = std::string(data.substr(0, body)) + *rewritten_body;
   for (HeaderOffset& offset : *offsets) {
     if (offset.value < 0) continue;
     const auto old_at = static_cast<std::size_t>(offset.value);
@@ -285,47 +388,35 @@ std::optional<std::string> RewriteWindowsHtml(std::string_view data, std::u16str
   return rewritten;
 }
 
-std::optional<std::string> RewriteRtf(std::string_view data, std::u16string_view find_text,
-                                      std::u16string_view replacement) {
-  std::optional<std::string> find = RtfEscaped(find_text);
-  std::optional<std::string> with = RtfEscaped(replacement);
-  if (!find || !with || find->empty()) return std::nullopt;
-  std::vector<Edit> edits;
-  std::string rewritten = SubstituteAll<char>(
-      data, {{std::move(*find), std::move(*with)}},
-      [data](std::size_t at) { return !InControlWord(data, at); }, edits);
-  if (edits.empty()) return std::nullopt;
-  return rewritten;
-}
-
 std::optional<std::string> RewriteHtml(std::string_view data, std::u16string_view find_text,
                                        std::u16string_view replacement) {
-  const std::vector<Substitution<char16_t>> forms = HtmlSubstitutions(find_text, replacement);
+  if (find_text.empty()) return std::string(data);
+  const auto forms = LinkSubstitutions(find_text, replacement, true);
+  if (!forms) return std::nullopt;
   std::vector<Edit> edits;
   const bool little = data.starts_with("\xFF\xFE");
   if (little || data.starts_with("\xFE\xFF")) {
     if (data.size() % 2 != 0) return std::nullopt;
     const std::u16string units = Utf16Units(data, !little);
-    std::u16string rewritten = SubstituteAll<char16_t>(units, forms, nullptr, edits);
-    if (edits.empty()) return std::nullopt;
-    return Utf16Bytes(rewritten, !little);
+    const std::optional<std::u16string> rewritten =
+        RewriteLinks<char16_t>(units, *forms, find_text, true, edits);
+    if (!rewritten) return std::nullopt;
+    return Utf16Bytes(*rewritten, !little);
   }
-  std::optional<std::vector<Substitution<char>>> utf8_forms = Utf8Substitutions(forms);
+  const std::optional<std::vector<Substitution<char>>> utf8_forms = Utf8Substitutions(*forms);
   if (!utf8_forms) return std::nullopt;
-  std::string rewritten = SubstituteAll<char>(data, *utf8_forms, nullptr, edits);
-  if (edits.empty()) return std::nullopt;
-  return rewritten;
+  return RewriteLinks<char>(data, *utf8_forms, find_text, true, edits);
 }
 
 std::optional<std::string> RewriteUriList(std::string_view data, std::u16string_view find_text,
                                           std::u16string_view replacement) {
-  std::optional<std::vector<Substitution<char>>> forms =
-      Utf8Substitutions({{std::u16string(find_text), std::u16string(replacement)}});
-  if (!forms) return std::nullopt;
+  if (find_text.empty()) return std::string(data);
+  const auto forms = LinkSubstitutions(find_text, replacement, false);
+  std::optional<std::vector<Substitution<char>>> utf8_forms;
+  if (forms) utf8_forms = Utf8Substitutions(*forms);
+  if (!utf8_forms) return std::nullopt;
   std::vector<Edit> edits;
-  std::string rewritten = SubstituteAll<char>(data, *forms, nullptr, edits);
-  if (edits.empty()) return std::nullopt;
-  return rewritten;
+  return RewriteLinks<char>(data, *utf8_forms, find_text, false, edits);
 }
 
 std::vector<platform::RichFormat> RewriteRichFormats(const std::vector<platform::RichFormat>& rich,
@@ -340,6 +431,7 @@ std::vector<platform::RichFormat> RewriteRichFormats(const std::vector<platform:
     if (name == kUriListMimeType) return &RewriteUriList;
     return nullptr;
   };
+  if (find_text.empty()) return rich;  // nothing to convert: the copy as it was
   std::vector<platform::RichFormat> rewritten;
   for (const platform::RichFormat& format : rich) {
     const Rewrite rewrite = rewrite_of(format.name);
