@@ -180,6 +180,8 @@ class RtfRewrite {
     } else if (groups_.back().data) {
       split_ = true;
     } else {
+      // "-" right after a control word is text only while no digit follows it.
+      if (value == '-' && end - begin == 1 && begin == open_word_end_) dash_after_word_ = begin;
       Emit(value, begin, end, begin == open_word_end_);
       last_high_ = value >= 0x80;
     }
@@ -233,9 +235,15 @@ class RtfRewrite {
       failed_ = true;
       return;
     }
+    // The control word before it ended where the link began, or before a "-" there: a space
+    // keeps the replacement (or what follows an empty one) out of it.
+    if (dash_after_word_ != kNone && dash_after_word_ + 1 == first.begin &&
+        dash_after_word_ >= copied_) {
+      out_.append(rtf_.substr(copied_, dash_after_word_ - copied_));
+      out_ += ' ';
+      copied_ = dash_after_word_;
+    }
     out_.append(rtf_.substr(copied_, first.begin - copied_));
-    // The control word before it ended where the link began; a space keeps the replacement (or
-    // what follows an empty one) out of it.
     if (first.after_open_word) out_ += ' ';
     out_.append(with_);
     copied_ = end;
@@ -259,6 +267,7 @@ class RtfRewrite {
   std::size_t emitted_ = 0;
   std::size_t last_split_ = kNone;  // the last character with split_before
   std::size_t open_word_end_ = kNone;
+  std::size_t dash_after_word_ = kNone;
   bool split_ = false;
   bool last_high_ = false;
   bool failed_ = false;
