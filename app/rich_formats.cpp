@@ -320,6 +320,12 @@ std::optional<std::vector<HeaderOffset>> ParseHeader(std::string_view data, std:
   const long long begin = start_html >= 0 ? start_html : start_fragment;
   if (begin < 0 || static_cast<std::size_t>(begin) < at) return std::nullopt;
   end = static_cast<std::size_t>(begin);
+  // An offset after a line that is not "Name:value" would not be moved.
+  const std::string_view unread = data.substr(at, end - at);
+  for (const std::string_view name : {"StartHTML:", "EndHTML:", "StartFragment:", "EndFragment:",
+                                      "StartSelection:", "EndSelection:"}) {
+    if (unread.find(name) != kNone) return std::nullopt;
+  }
   for (const HeaderOffset& offset : offsets) {
     if (offset.value >= 0 && static_cast<std::size_t>(offset.value) < end) return std::nullopt;
   }

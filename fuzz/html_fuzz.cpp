@@ -99,8 +99,9 @@ void CheckRawWindowsHtml(std::string_view data, const Input& input) {
   }
   if (!result) return;
   for (const std::string_view name : kOffsetNames) {
+    // In the header: before the HTML's first tag.
     const std::size_t at = result->find(name);
-    if (at == std::string::npos || at > data.find(name)) continue;
+    if (at == std::string::npos || at > result->find('<')) continue;
     const std::size_t digits = at + name.size();
     std::size_t value = 0;
     std::size_t end = digits;
