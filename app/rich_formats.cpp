@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstddef>
+#include <type_traits>
 #include <utility>
 
 namespace tllink {
@@ -74,14 +75,13 @@ struct Edit {
 };
 
 // `text` with every occurrence of a substitution's find text replaced by its replacement, left
-// to right without overlaps; where two start at the same place the longer wins. The edits, in
-// order, go to `edits`. No find text may be empty.
+// to right without overlaps, appended to `out`; where two start at the same place the longer
+// wins. The edits, in order, go to `edits`. No find text may be empty.
 template <typename Char>
-std::basic_string<Char> SubstituteAll(std::basic_string_view<Char> text,
-                                      const std::vector<Substitution<Char>>& substitutions,
-                                      std::vector<Edit>& edits) {
-  std::basic_string<Char> out;
-  out.reserve(text.size());
+void SubstituteAll(std::basic_string_view<Char> text,
+                   const std::vector<Substitution<Char>>& substitutions, std::vector<Edit>& edits,
+                   std::basic_string<Char>& out) {
+  out.reserve(out.size() + text.size());
   std::vector<std::size_t> next;  // each one's next occurrence at or after `search`, if any
   for (const auto& substitution : substitutions) next.push_back(text.find(substitution.find));
   std::size_t done = 0;  // everything before it is in `out`
@@ -105,7 +105,6 @@ std::basic_string<Char> SubstituteAll(std::basic_string_view<Char> text,
     done = best + used.find.size();
   }
   out.append(text.substr(done));
-  return out;
 }
 
 // ---- Percent-encoded links ----
@@ -222,50 +221,77 @@ std::size_t ReadLinkBytes(std::basic_string_view<Char> text, std::size_t at, boo
   }
 }
 
+// Whether the link `find` (UTF-8) starts at `at` in `text` as a link reads it.
+template <typename Char>
+bool LinkAt(std::basic_string_view<Char> text, std::size_t at, std::string_view find, bool html,
+            std::string& bytes) {
+  std::size_t matched = 0;
+  while (matched < find.size() && at < text.size()) {
+    at = ReadLinkBytes(text, at, html, bytes);
+    if (find.substr(matched, bytes.size()) != bytes) return false;
+    matched += bytes.size();
+  }
+  return matched == find.size();
+}
+
 // Whether `text` holds `find` (UTF-8) as a link reads it anywhere outside the `edits`: in a form
 // the substitutions did not know (partly encoded, or encoded where encoders differ), which a
 // paste target would still follow.
 template <typename Char>
 bool HoldsLinkOutsideEdits(std::basic_string_view<Char> text, std::string_view find, bool html,
                            const std::vector<Edit>& edits) {
+  // As it is, the link was replaced wherever it was: one left must hold an escape ("%XX" or an
+  // entity) and start at most this far before it, the longest an escaped byte is ("&quot;").
+  const std::size_t reach = find.size() * 6;
+  // Two plain searches (memchr for UTF-8), much faster than one for either character.
+  std::size_t percent = text.find(Char{'%'});
+  std::size_t ampersand = html ? text.find(Char{'&'}) : kNone;
+  const auto next_escape = [&](std::size_t from) {
+    if (percent != kNone && percent < from) percent = text.find(Char{'%'}, from);
+    if (ampersand != kNone && ampersand < from) ampersand = text.find(Char{'&'}, from);
+    return std::min(percent, ampersand);
+  };
   std::string bytes;
   auto edit = edits.begin();
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    if (edit != edits.end() && edit->at == at) {
-      at += edit->removed - 1;
-      ++edit;
-      continue;
+  std::size_t checked = 0;  // every start before it has been looked at, or no longer matters
+  for (std::size_t escape = next_escape(0); escape != kNone; escape = next_escape(escape + 1)) {
+    // One that reaches into a replaced link is no longer there whole.
+    for (; edit != edits.end() && edit->at + edit->removed <= escape; ++edit) {
+      checked = std::max(checked, edit->at + edit->removed);
     }
-    // Most places cannot start one: a quick look at the first unit spares reading them.
-    const char32_t first = text[at];
-    if (first != '%' && first != '&' && first < 0x80 &&
-        first != static_cast<unsigned char>(find.front())) {
-      continue;
+    for (std::size_t at = std::max(checked, escape > reach ? escape - reach : 0); at <= escape;
+         ++at) {
+      while (edit != edits.end() && edit->at + edit->removed <= at) ++edit;
+      if (edit != edits.end() && edit->at <= at) {
+        at = edit->at + edit->removed - 1;  // replaced
+        continue;
+      }
+      // Most places cannot start it: a look at the first unit spares reading them.
+      // (A unit of UTF-16 beyond ASCII is read to tell its first byte.)
+      const char32_t first = static_cast<std::make_unsigned_t<Char>>(text[at]);
+      if ((sizeof(Char) == 1 || first < 0x80) && first != '%' && first != '&' &&
+          first != static_cast<unsigned char>(find.front())) {
+        continue;
+      }
+      if (LinkAt(text, at, find, html, bytes)) return true;
     }
-    std::size_t matched = 0;
-    for (std::size_t next = at; matched < find.size() && next < text.size();) {
-      next = ReadLinkBytes(text, next, html, bytes);
-      if (find.substr(matched, bytes.size()) != bytes) break;
-      matched += bytes.size();
-    }
-    if (matched == find.size()) return true;
+    checked = std::max(checked, escape + 1);
   }
   return false;
 }
 
-// Every form of the find text in `text` replaced; nothing when there was none, or when the link
-// is also there in a form the substitutions did not know.
+// Every form of the find text in `text` replaced, appended to `out`; false when there was none,
+// or when the link is also there in a form the substitutions did not know.
 template <typename Char>
-std::optional<std::basic_string<Char>> RewriteLinks(std::basic_string_view<Char> text,
-                                                    const std::vector<Substitution<Char>>& forms,
-                                                    std::u16string_view find_text, bool html,
-                                                    std::vector<Edit>& edits) {
-  std::basic_string<Char> rewritten = SubstituteAll<Char>(text, forms, edits);
-  if (edits.empty()) return std::nullopt;
+bool RewriteLinks(std::basic_string_view<Char> text, const std::vector<Substitution<Char>>& forms,
+                  std::u16string_view find_text, bool html, std::vector<Edit>& edits,
+                  std::basic_string<Char>& out) {
+  SubstituteAll<Char>(text, forms, edits, out);
+  if (edits.empty()) return false;
   if (const std::optional<std::string> find = Utf8(find_text)) {
-    if (HoldsLinkOutsideEdits(text, *find, html, edits)) return std::nullopt;
+    if (HoldsLinkOutsideEdits(text, *find, html, edits)) return false;
   }
-  return rewritten;
+  return true;
 }
 
 // ---- Windows' HTML Format ----
@@ -320,11 +346,18 @@ std::optional<std::vector<HeaderOffset>> ParseHeader(std::string_view data, std:
   const long long begin = start_html >= 0 ? start_html : start_fragment;
   if (begin < 0 || static_cast<std::size_t>(begin) < at) return std::nullopt;
   end = static_cast<std::size_t>(begin);
-  // An offset after a line that is not "Name:value" would not be moved.
-  const std::string_view unread = data.substr(at, end - at);
+  // An offset the lines above did not read (after a line that is not "Name:value", or behind
+  // other characters on its line) would not be moved.
+  const std::string_view header = data.substr(0, end);
   for (const std::string_view name : {"StartHTML:", "EndHTML:", "StartFragment:", "EndFragment:",
                                       "StartSelection:", "EndSelection:"}) {
-    if (unread.find(name) != kNone) return std::nullopt;
+    for (std::size_t at_name = header.find(name); at_name != kNone;
+         at_name = header.find(name, at_name + 1)) {
+      const bool read = std::any_of(offsets.begin(), offsets.end(), [&](const HeaderOffset& each) {
+        return each.digits_at == at_name + name.size();
+      });
+      if (!read) return std::nullopt;
+    }
   }
   for (const HeaderOffset& offset : offsets) {
     if (offset.value >= 0 && static_cast<std::size_t>(offset.value) < end) return std::nullopt;
@@ -369,10 +402,10 @@ std::optional<std::string> RewriteWindowsHtml(std::string_view data, std::u16str
   if (forms) utf8_forms = Utf8Substitutions(*forms);
   if (!utf8_forms) return std::nullopt;
   std::vector<Edit> edits;
-  const std::optional<std::string> rewritten_body =
-      RewriteLinks<char>(data.substr(body), *utf8_forms, find_text, true, edits);
-  if (!rewritten_body) return std::nullopt;
-  std::string rewritten = std::string(data.substr(0, body)) + *rewritten_body;
+  std::string rewritten(data.substr(0, body));
+  if (!RewriteLinks<char>(data.substr(body), *utf8_forms, find_text, true, edits, rewritten)) {
+    return std::nullopt;
+  }
   for (HeaderOffset& offset : *offsets) {
     if (offset.value < 0) continue;
     const auto old_at = static_cast<std::size_t>(offset.value);
@@ -404,14 +437,18 @@ std::optional<std::string> RewriteHtml(std::string_view data, std::u16string_vie
   if (little || data.starts_with("\xFE\xFF")) {
     if (data.size() % 2 != 0) return std::nullopt;
     const std::u16string units = Utf16Units(data, !little);
-    const std::optional<std::u16string> rewritten =
-        RewriteLinks<char16_t>(units, *forms, find_text, true, edits);
-    if (!rewritten) return std::nullopt;
-    return Utf16Bytes(*rewritten, !little);
+    std::u16string rewritten;
+    if (!RewriteLinks<char16_t>(units, *forms, find_text, true, edits, rewritten)) {
+      return std::nullopt;
+    }
+    return Utf16Bytes(rewritten, !little);
   }
   const std::optional<std::vector<Substitution<char>>> utf8_forms = Utf8Substitutions(*forms);
-  if (!utf8_forms) return std::nullopt;
-  return RewriteLinks<char>(data, *utf8_forms, find_text, true, edits);
+  std::string rewritten;
+  if (!utf8_forms || !RewriteLinks<char>(data, *utf8_forms, find_text, true, edits, rewritten)) {
+    return std::nullopt;
+  }
+  return rewritten;
 }
 
 std::optional<std::string> RewriteUriList(std::string_view data, std::u16string_view find_text,
@@ -422,7 +459,11 @@ std::optional<std::string> RewriteUriList(std::string_view data, std::u16string_
   if (forms) utf8_forms = Utf8Substitutions(*forms);
   if (!utf8_forms) return std::nullopt;
   std::vector<Edit> edits;
-  return RewriteLinks<char>(data, *utf8_forms, find_text, false, edits);
+  std::string rewritten;
+  if (!RewriteLinks<char>(data, *utf8_forms, find_text, false, edits, rewritten)) {
+    return std::nullopt;
+  }
+  return rewritten;
 }
 
 std::vector<platform::RichFormat> RewriteRichFormats(const std::vector<platform::RichFormat>& rich,

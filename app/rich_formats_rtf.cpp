@@ -150,7 +150,7 @@ class RtfRewrite {
         return Fail();
       }
       end += static_cast<std::size_t>(parameter);
-      open = false;
+      open = open && parameter == 0;  // "\bin" with no data still ends where it ends
     }
     const bool after_open_word = at == open_word_end_;
     open_word_end_ = open ? end : kNone;
