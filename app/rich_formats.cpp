@@ -82,7 +82,7 @@ void SubstituteAll(std::basic_string_view<Char> text,
                    const std::vector<Substitution<Char>>& substitutions, std::vector<Edit>& edits,
                    std::basic_string<Char>& out) {
   out.reserve(out.size() + text.size());
-  std::vector<std::size_t> next;  // each one's next occurrence at or after `search`, if any
+  std::vector<std::size_t> next;  // each one's next occurrence at or after `done`, if any
   for (const auto& substitution : substitutions) next.push_back(text.find(substitution.find));
   std::size_t done = 0;  // everything before it is in `out`
   for (;;) {
