@@ -4,9 +4,12 @@
 // <!--EndFragment--> where both are there, else all of it), 1 the data as a whole "HTML Format",
 // header included, 2 text/html in UTF-8, 3 and 4 the data (UTF-8) as text/html in UTF-16LE and
 // UTF-16BE.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/rich_formats.h"
 #include "fuzz/fuzz_input.h"
@@ -89,7 +92,10 @@ void CheckWindowsHtml(std::string_view html, const Input& input) {
   FUZZ_CHECK(*result == header(body->size(), *fragment_at, *fragment_end_at) + *body);
 }
 
-// A whole "HTML Format" from the fuzzer: whatever its header, a result's offsets lie inside it.
+// A whole "HTML Format" from the fuzzer. Where its header is plainly well formed ("Name:digits"
+// lines of known names ending in CRLF, each once, up to where StartHTML, or else StartFragment,
+// says the HTML begins), a result is held to the reference: the header with its offsets moved in
+// the digits it had, then the rewritten HTML.
 void CheckRawWindowsHtml(std::string_view data, const Input& input) {
   const std::optional<std::string> result =
       tllink::RewriteWindowsHtml(data, input.find, input.replacement);
@@ -97,21 +103,71 @@ void CheckRawWindowsHtml(std::string_view data, const Input& input) {
     FUZZ_CHECK(result == data);
     return;
   }
-  if (!result) return;
-  for (const std::string_view name : kOffsetNames) {
-    // In the header: before the HTML's first tag.
-    const std::size_t at = result->find(name);
-    if (at == std::string::npos || at > result->find('<')) continue;
-    const std::size_t digits = at + name.size();
-    std::size_t value = 0;
-    std::size_t end = digits;
-    for (; end < result->size() && end - digits < 12 && (*result)[end] >= '0' &&
-           (*result)[end] <= '9';
-         ++end) {
-      value = value * 10 + static_cast<std::size_t>((*result)[end] - '0');
+  struct Offset {
+    std::size_t digits_at;
+    std::size_t digits;
+    std::size_t value;
+  };
+  std::vector<std::pair<std::string, Offset>> offsets;
+  const auto value_of = [&](std::string_view name) -> std::optional<std::size_t> {
+    for (const auto& [each, offset] : offsets) {
+      if (each == name) return offset.value;
     }
-    if (end > digits) FUZZ_CHECK(value <= result->size());
+    return std::nullopt;
+  };
+  std::size_t at = 0;
+  std::optional<std::size_t> begin;
+  while (!begin || at < *begin) {
+    const std::size_t line_end = data.find("\r\n", at);
+    const std::size_t colon = data.find(':', at);
+    if (line_end == data.npos || colon > line_end) return;
+    const std::string name(data.substr(at, colon - at));
+    const std::string_view value = data.substr(colon + 1, line_end - colon - 1);
+    const bool offset_name = std::find(std::begin(kOffsetNames), std::end(kOffsetNames),
+                                       name + ":") != std::end(kOffsetNames) ||
+                             name == "StartSelection" || name == "EndSelection";
+    if (!offset_name && name != "Version" && name != "SourceURL") return;
+    for (const auto& [each, offset] : offsets) {
+      if (each == name) return;
+    }
+    if (offset_name) {
+      if (value.empty() || value.size() > 10 ||
+          value.find_first_not_of("0123456789") != value.npos) {
+        return;
+      }
+      offsets.push_back({name, {colon + 1, value.size(), std::stoul(std::string(value))}});
+    }
+    at = line_end + 2;
+    begin = value_of("StartHTML") ? value_of("StartHTML") : value_of("StartFragment");
   }
+  if (at != *begin || data.substr(0, at).find_first_of("<>") != data.npos) return;
+  for (const auto& [name, offset] : offsets) {
+    if (offset.value < *begin || offset.value > data.size()) {
+      FUZZ_CHECK(!result);
+      return;
+    }
+  }
+  if (!result) return;
+  const std::string_view html = data.substr(*begin);
+  FUZZ_CHECK(result->size() >= *begin);
+  const Substituted<char> reference = CheckLinkRewrite<char>(
+      html, result->substr(*begin), input.find, input.replacement, true, false);
+  std::string expected(data.substr(0, *begin));
+  for (const auto& [name, offset] : offsets) {
+    std::size_t moved = offset.value;
+    for (const Edit& edit : reference.edits) {
+      if (*begin + edit.at + edit.removed <= offset.value) {
+        moved = moved + edit.added - edit.removed;
+      } else {
+        FUZZ_CHECK(*begin + edit.at >= offset.value);  // else no exact place: left out
+      }
+    }
+    std::string digits = std::to_string(moved);
+    FUZZ_CHECK(digits.size() <= offset.digits);
+    expected.replace(offset.digits_at, offset.digits,
+                     std::string(offset.digits - digits.size(), '0') + digits);
+  }
+  FUZZ_CHECK(*result == expected + reference.text);
 }
 
 template <typename Char>
