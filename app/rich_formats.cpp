@@ -436,12 +436,12 @@ std::optional<std::string> RewriteHtml(std::string_view data, std::u16string_vie
   const bool little = data.starts_with("\xFF\xFE");
   if (little || data.starts_with("\xFE\xFF")) {
     if (data.size() % 2 != 0) return std::nullopt;
-    const std::u16string units = Utf16Units(data, !little);
+    const std::u16string units = Utf16Units(data.substr(2), !little);  // the mark stays
     std::u16string rewritten;
     if (!RewriteLinks<char16_t>(units, *forms, find_text, true, edits, rewritten)) {
       return std::nullopt;
     }
-    return Utf16Bytes(rewritten, !little);
+    return std::string(data.substr(0, 2)) + Utf16Bytes(rewritten, !little);
   }
   const std::optional<std::vector<Substitution<char>>> utf8_forms = Utf8Substitutions(*forms);
   std::string rewritten;
