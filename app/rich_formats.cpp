@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstddef>
-#include <functional>
+#include <type_traits>
+#include <utility>
 
 namespace tllink {
 
@@ -74,24 +75,21 @@ struct Edit {
 };
 
 // `text` with every occurrence of a substitution's find text replaced by its replacement, left
-// to right without overlaps; where two start at the same place the longer wins. `accept` may
-// refuse an occurrence at a place. The edits, in order, go to `edits`.
+// to right without overlaps, appended to `out`; where two start at the same place the longer
+// wins. The edits, in order, go to `edits`. No find text may be empty.
 template <typename Char>
-std::basic_string<Char> SubstituteAll(std::basic_string_view<Char> text,
-                                      const std::vector<Substitution<Char>>& substitutions,
-                                      const std::function<bool(std::size_t)>& accept,
-                                      std::vector<Edit>& edits) {
-  std::basic_string<Char> out;
-  out.reserve(text.size());
-  std::vector<std::size_t> next;  // each one's next occurrence at or after `search`, if any
+void SubstituteAll(std::basic_string_view<Char> text,
+                   const std::vector<Substitution<Char>>& substitutions, std::vector<Edit>& edits,
+                   std::basic_string<Char>& out) {
+  out.reserve(out.size() + text.size());
+  std::vector<std::size_t> next;  // each one's next occurrence at or after `done`, if any
   for (const auto& substitution : substitutions) next.push_back(text.find(substitution.find));
-  std::size_t done = 0;    // everything before it is in `out`
-  std::size_t search = 0;  // where the next occurrence may start
+  std::size_t done = 0;  // everything before it is in `out`
   for (;;) {
     std::size_t best = kNone;
     std::size_t which = 0;
     for (std::size_t i = 0; i < substitutions.size(); ++i) {
-      if (next[i] != kNone && next[i] < search) next[i] = text.find(substitutions[i].find, search);
+      if (next[i] != kNone && next[i] < done) next[i] = text.find(substitutions[i].find, done);
       if (next[i] == kNone) continue;
       if (next[i] < best ||
           (next[i] == best && substitutions[i].find.size() > substitutions[which].find.size())) {
@@ -100,31 +98,69 @@ std::basic_string<Char> SubstituteAll(std::basic_string_view<Char> text,
       }
     }
     if (best == kNone) break;
-    if (accept && !accept(best)) {
-      next[which] = text.find(substitutions[which].find, best + 1);
-      continue;
-    }
     const Substitution<Char>& used = substitutions[which];
     out.append(text.substr(done, best - done));
     out.append(used.replacement);
     edits.push_back(Edit{best, used.find.size(), used.replacement.size()});
-    done = search = best + used.find.size();
+    done = best + used.find.size();
   }
   out.append(text.substr(done));
+}
+
+// ---- Percent-encoded links ----
+
+// Bytes that links carry percent-encoded: controls, space, characters that end or quote a link in
+// text, and every byte of a character beyond ASCII.
+bool PercentEncodes(unsigned char byte) {
+  return byte <= 0x20 || byte >= 0x7F || byte == '"' || byte == '<' || byte == '>' || byte == '`' ||
+         byte == '{' || byte == '}';
+}
+
+std::u16string PercentEncoded(std::string_view utf8, bool lower_case) {
+  const char* const digits = lower_case ? "0123456789abcdef" : "0123456789ABCDEF";
+  std::u16string out;
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (PercentEncodes(byte)) {
+      out += u'%';
+      out += static_cast<char16_t>(digits[byte >> 4]);
+      out += static_cast<char16_t>(digits[byte & 0xF]);
+    } else {
+      out += static_cast<char16_t>(byte);
+    }
+  }
   return out;
 }
 
-// The forms in which HTML writes the find text, each with the replacement in the same form.
-std::vector<Substitution<char16_t>> HtmlSubstitutions(std::u16string_view find_text,
-                                                      std::u16string_view replacement) {
-  std::vector<Substitution<char16_t>> forms{
+// The forms in which a link holds the find text, each with the replacement in the same form: as
+// it is, and percent-encoded with upper- or lower-case digits; in HTML each of them also escaped
+// as text and as an attribute value writes it. Nothing when the find text has an encoded form
+// that the replacement cannot take (an unpaired surrogate has no UTF-8).
+std::optional<std::vector<Substitution<char16_t>>> LinkSubstitutions(
+    std::u16string_view find_text, std::u16string_view replacement, bool html) {
+  std::vector<Substitution<char16_t>> links{
       {std::u16string(find_text), std::u16string(replacement)}};
-  for (const bool attribute : {false, true}) {
-    Substitution<char16_t> escaped{HtmlEscaped(find_text, attribute),
-                                   HtmlEscaped(replacement, attribute)};
+  if (const std::optional<std::string> find = Utf8(find_text)) {
+    const std::optional<std::string> with = Utf8(replacement);
+    for (const bool lower_case : {false, true}) {
+      std::u16string encoded = PercentEncoded(*find, lower_case);
+      if (encoded == find_text) continue;
+      if (!with) return std::nullopt;
+      links.push_back({std::move(encoded), PercentEncoded(*with, lower_case)});
+    }
+  }
+  std::vector<Substitution<char16_t>> forms;
+  const auto add = [&forms](Substitution<char16_t> form) {
     const bool known = std::any_of(forms.begin(), forms.end(),
-                                   [&](const auto& form) { return form.find == escaped.find; });
-    if (!known) forms.push_back(std::move(escaped));
+                                   [&](const auto& each) { return each.find == form.find; });
+    if (!known) forms.push_back(std::move(form));
+  };
+  for (const auto& link : links) {
+    add(link);
+    if (!html) continue;
+    for (const bool attribute : {false, true}) {
+      add({HtmlEscaped(link.find, attribute), HtmlEscaped(link.replacement, attribute)});
+    }
   }
   return forms;
 }
@@ -135,10 +171,127 @@ std::optional<std::vector<Substitution<char>>> Utf8Substitutions(
   for (const auto& form : forms) {
     std::optional<std::string> find = Utf8(form.find);
     std::optional<std::string> replacement = Utf8(form.replacement);
-    if (!find || !replacement || find->empty()) return std::nullopt;
+    if (!find || !replacement) return std::nullopt;
     out.push_back({std::move(*find), std::move(*replacement)});
   }
   return out;
+}
+
+int HexValue(char32_t c) {
+  if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
+  return -1;
+}
+
+// The character of `text` at `at` as a link reads it, as UTF-8 into `bytes`: "%XX" is one byte,
+// and in HTML "&amp;", "&lt;", "&gt;" and "&quot;" are what they escape. Returns where the next
+// one starts.
+template <typename Char>
+std::size_t ReadLinkBytes(std::basic_string_view<Char> text, std::size_t at, bool html,
+                          std::string& bytes) {
+  bytes.clear();
+  const char32_t c = text[at];
+  if (c == '%' && text.size() - at > 2 && HexValue(text[at + 1]) >= 0 &&
+      HexValue(text[at + 2]) >= 0) {
+    bytes += static_cast<char>(HexValue(text[at + 1]) * 16 + HexValue(text[at + 2]));
+    return at + 3;
+  }
+  if (c == '&' && html) {
+    static constexpr std::pair<std::string_view, char> kEntities[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}};
+    for (const auto& [entity, character] : kEntities) {
+      if (text.size() - at >= entity.size() &&
+          std::equal(entity.begin(), entity.end(), text.begin() + static_cast<std::ptrdiff_t>(at),
+                     [](char a, Char b) { return static_cast<Char>(a) == b; })) {
+        bytes += character;
+        return at + entity.size();
+      }
+    }
+  }
+  if constexpr (sizeof(Char) == 1) {
+    bytes += static_cast<char>(c);
+    return at + 1;
+  } else {
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && text.size() - at > 1 &&
+                      text[at + 1] >= 0xDC00 && text[at + 1] <= 0xDFFF;
+    // An unpaired surrogate reads as a byte that UTF-8 never holds, so that it matches nothing.
+    bytes = Utf8(text.substr(at, pair ? 2 : 1)).value_or("\xFF");
+    return at + (pair ? 2 : 1);
+  }
+}
+
+// Whether the link `find` (UTF-8) starts at `at` in `text` as a link reads it.
+template <typename Char>
+bool LinkAt(std::basic_string_view<Char> text, std::size_t at, std::string_view find, bool html,
+            std::string& bytes) {
+  std::size_t matched = 0;
+  while (matched < find.size() && at < text.size()) {
+    at = ReadLinkBytes(text, at, html, bytes);
+    if (find.substr(matched, bytes.size()) != bytes) return false;
+    matched += bytes.size();
+  }
+  return matched == find.size();
+}
+
+// Whether `text` holds `find` (UTF-8) as a link reads it anywhere outside the `edits`: in a form
+// the substitutions did not know (partly encoded, or encoded where encoders differ), which a
+// paste target would still follow.
+template <typename Char>
+bool HoldsLinkOutsideEdits(std::basic_string_view<Char> text, std::string_view find, bool html,
+                           const std::vector<Edit>& edits) {
+  // As it is, the link was replaced wherever it was: one left must hold an escape ("%XX" or an
+  // entity) and start at most this far before it, the longest an escaped byte is ("&quot;").
+  const std::size_t reach = find.size() * 6;
+  // Two plain searches (memchr for UTF-8), much faster than one for either character.
+  std::size_t percent = text.find(Char{'%'});
+  std::size_t ampersand = html ? text.find(Char{'&'}) : kNone;
+  const auto next_escape = [&](std::size_t from) {
+    if (percent != kNone && percent < from) percent = text.find(Char{'%'}, from);
+    if (ampersand != kNone && ampersand < from) ampersand = text.find(Char{'&'}, from);
+    return std::min(percent, ampersand);
+  };
+  std::string bytes;
+  auto edit = edits.begin();
+  std::size_t checked = 0;  // every start before it has been looked at, or no longer matters
+  for (std::size_t escape = next_escape(0); escape != kNone; escape = next_escape(escape + 1)) {
+    // One that reaches into a replaced link is no longer there whole.
+    for (; edit != edits.end() && edit->at + edit->removed <= escape; ++edit) {
+      checked = std::max(checked, edit->at + edit->removed);
+    }
+    for (std::size_t at = std::max(checked, escape > reach ? escape - reach : 0); at <= escape;
+         ++at) {
+      while (edit != edits.end() && edit->at + edit->removed <= at) ++edit;
+      if (edit != edits.end() && edit->at <= at) {
+        at = edit->at + edit->removed - 1;  // replaced
+        continue;
+      }
+      // Most places cannot start it: a look at the first unit spares reading them.
+      // (A unit of UTF-16 beyond ASCII is read to tell its first byte.)
+      const char32_t first = static_cast<std::make_unsigned_t<Char>>(text[at]);
+      if ((sizeof(Char) == 1 || first < 0x80) && first != '%' && first != '&' &&
+          first != static_cast<unsigned char>(find.front())) {
+        continue;
+      }
+      if (LinkAt(text, at, find, html, bytes)) return true;
+    }
+    checked = std::max(checked, escape + 1);
+  }
+  return false;
+}
+
+// Every form of the find text in `text` replaced, appended to `out`; false when there was none,
+// or when the link is also there in a form the substitutions did not know.
+template <typename Char>
+bool RewriteLinks(std::basic_string_view<Char> text, const std::vector<Substitution<Char>>& forms,
+                  std::u16string_view find_text, bool html, std::vector<Edit>& edits,
+                  std::basic_string<Char>& out) {
+  SubstituteAll<Char>(text, forms, edits, out);
+  if (edits.empty()) return false;
+  if (const std::optional<std::string> find = Utf8(find_text)) {
+    if (HoldsLinkOutsideEdits(text, *find, html, edits)) return false;
+  }
+  return true;
 }
 
 // ---- Windows' HTML Format ----
@@ -193,38 +346,23 @@ std::optional<std::vector<HeaderOffset>> ParseHeader(std::string_view data, std:
   const long long begin = start_html >= 0 ? start_html : start_fragment;
   if (begin < 0 || static_cast<std::size_t>(begin) < at) return std::nullopt;
   end = static_cast<std::size_t>(begin);
+  // An offset the lines above did not read (after a line that is not "Name:value", or behind
+  // other characters on its line) would not be moved.
+  const std::string_view header = data.substr(0, end);
+  for (const std::string_view name : {"StartHTML:", "EndHTML:", "StartFragment:", "EndFragment:",
+                                      "StartSelection:", "EndSelection:"}) {
+    for (std::size_t at_name = header.find(name); at_name != kNone;
+         at_name = header.find(name, at_name + 1)) {
+      const bool read = std::any_of(offsets.begin(), offsets.end(), [&](const HeaderOffset& each) {
+        return each.digits_at == at_name + name.size();
+      });
+      if (!read) return std::nullopt;
+    }
+  }
   for (const HeaderOffset& offset : offsets) {
     if (offset.value >= 0 && static_cast<std::size_t>(offset.value) < end) return std::nullopt;
   }
   return offsets;
-}
-
-// ---- RTF ----
-
-// `text` as RTF writes it, or nothing for text beyond printable ASCII.
-std::optional<std::string> RtfEscaped(std::u16string_view text) {
-  std::string out;
-  for (const char16_t c : text) {
-    if (c < 0x20 || c > 0x7E) return std::nullopt;
-    if (c == u'\\' || c == u'{' || c == u'}') out += '\\';
-    out += static_cast<char>(c);
-  }
-  return out;
-}
-
-bool IsAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-// Whether text at `at` is part of a control word ("\par", "\fldinst") rather than document text.
-bool InControlWord(std::string_view rtf, std::size_t at) {
-  std::size_t letters = at;
-  while (letters > 0 && IsAsciiLetter(rtf[letters - 1])) --letters;
-  if (letters == 0 || rtf[letters - 1] != '\\') return false;
-  // "\\" is an escaped backslash, after which letters are text.
-  std::size_t backslashes = 0;
-  for (std::size_t i = letters; i > 0 && rtf[i - 1] == '\\'; --i) ++backslashes;
-  return backslashes % 2 == 1;
 }
 
 // ---- UTF-16 HTML ----
@@ -255,15 +393,19 @@ std::string Utf16Bytes(std::u16string_view units, bool big_endian) {
 
 std::optional<std::string> RewriteWindowsHtml(std::string_view data, std::u16string_view find_text,
                                               std::u16string_view replacement) {
+  if (find_text.empty()) return std::string(data);
   std::size_t body = 0;
   std::optional<std::vector<HeaderOffset>> offsets = ParseHeader(data, body);
-  std::optional<std::vector<Substitution<char>>> forms =
-      Utf8Substitutions(HtmlSubstitutions(find_text, replacement));
-  if (!offsets || !forms) return std::nullopt;
+  if (!offsets) return std::nullopt;
+  const auto forms = LinkSubstitutions(find_text, replacement, true);
+  std::optional<std::vector<Substitution<char>>> utf8_forms;
+  if (forms) utf8_forms = Utf8Substitutions(*forms);
+  if (!utf8_forms) return std::nullopt;
   std::vector<Edit> edits;
-  std::string rewritten = std::string(data.substr(0, body)) +
-                          SubstituteAll<char>(data.substr(body), *forms, nullptr, edits);
-  if (edits.empty()) return std::nullopt;
+  std::string rewritten(data.substr(0, body));
+  if (!RewriteLinks<char>(data.substr(body), *utf8_forms, find_text, true, edits, rewritten)) {
+    return std::nullopt;
+  }
   for (HeaderOffset& offset : *offsets) {
     if (offset.value < 0) continue;
     const auto old_at = static_cast<std::size_t>(offset.value);
@@ -285,46 +427,42 @@ std::optional<std::string> RewriteWindowsHtml(std::string_view data, std::u16str
   return rewritten;
 }
 
-std::optional<std::string> RewriteRtf(std::string_view data, std::u16string_view find_text,
-                                      std::u16string_view replacement) {
-  std::optional<std::string> find = RtfEscaped(find_text);
-  std::optional<std::string> with = RtfEscaped(replacement);
-  if (!find || !with || find->empty()) return std::nullopt;
-  std::vector<Edit> edits;
-  std::string rewritten = SubstituteAll<char>(
-      data, {{std::move(*find), std::move(*with)}},
-      [data](std::size_t at) { return !InControlWord(data, at); }, edits);
-  if (edits.empty()) return std::nullopt;
-  return rewritten;
-}
-
 std::optional<std::string> RewriteHtml(std::string_view data, std::u16string_view find_text,
                                        std::u16string_view replacement) {
-  const std::vector<Substitution<char16_t>> forms = HtmlSubstitutions(find_text, replacement);
+  if (find_text.empty()) return std::string(data);
+  const auto forms = LinkSubstitutions(find_text, replacement, true);
+  if (!forms) return std::nullopt;
   std::vector<Edit> edits;
   const bool little = data.starts_with("\xFF\xFE");
   if (little || data.starts_with("\xFE\xFF")) {
     if (data.size() % 2 != 0) return std::nullopt;
-    const std::u16string units = Utf16Units(data, !little);
-    std::u16string rewritten = SubstituteAll<char16_t>(units, forms, nullptr, edits);
-    if (edits.empty()) return std::nullopt;
-    return Utf16Bytes(rewritten, !little);
+    const std::u16string units = Utf16Units(data.substr(2), !little);  // the mark stays
+    std::u16string rewritten;
+    if (!RewriteLinks<char16_t>(units, *forms, find_text, true, edits, rewritten)) {
+      return std::nullopt;
+    }
+    return std::string(data.substr(0, 2)) + Utf16Bytes(rewritten, !little);
   }
-  std::optional<std::vector<Substitution<char>>> utf8_forms = Utf8Substitutions(forms);
-  if (!utf8_forms) return std::nullopt;
-  std::string rewritten = SubstituteAll<char>(data, *utf8_forms, nullptr, edits);
-  if (edits.empty()) return std::nullopt;
+  const std::optional<std::vector<Substitution<char>>> utf8_forms = Utf8Substitutions(*forms);
+  std::string rewritten;
+  if (!utf8_forms || !RewriteLinks<char>(data, *utf8_forms, find_text, true, edits, rewritten)) {
+    return std::nullopt;
+  }
   return rewritten;
 }
 
 std::optional<std::string> RewriteUriList(std::string_view data, std::u16string_view find_text,
                                           std::u16string_view replacement) {
-  std::optional<std::vector<Substitution<char>>> forms =
-      Utf8Substitutions({{std::u16string(find_text), std::u16string(replacement)}});
-  if (!forms) return std::nullopt;
+  if (find_text.empty()) return std::string(data);
+  const auto forms = LinkSubstitutions(find_text, replacement, false);
+  std::optional<std::vector<Substitution<char>>> utf8_forms;
+  if (forms) utf8_forms = Utf8Substitutions(*forms);
+  if (!utf8_forms) return std::nullopt;
   std::vector<Edit> edits;
-  std::string rewritten = SubstituteAll<char>(data, *forms, nullptr, edits);
-  if (edits.empty()) return std::nullopt;
+  std::string rewritten;
+  if (!RewriteLinks<char>(data, *utf8_forms, find_text, false, edits, rewritten)) {
+    return std::nullopt;
+  }
   return rewritten;
 }
 
@@ -340,6 +478,7 @@ std::vector<platform::RichFormat> RewriteRichFormats(const std::vector<platform:
     if (name == kUriListMimeType) return &RewriteUriList;
     return nullptr;
   };
+  if (find_text.empty()) return rich;  // nothing to convert: the copy as it was
   std::vector<platform::RichFormat> rewritten;
   for (const platform::RichFormat& format : rich) {
     const Rewrite rewrite = rewrite_of(format.name);
