@@ -441,7 +441,9 @@ std::optional<std::string> RewriteHtml(std::string_view data, std::u16string_vie
     if (!RewriteLinks<char16_t>(units, *forms, find_text, true, edits, rewritten)) {
       return std::nullopt;
     }
-    return std::string(data.substr(0, 2)) + Utf16Bytes(rewritten, !little);
+    std::string bytes(data.substr(0, 2));
+    bytes += Utf16Bytes(rewritten, !little);
+    return bytes;
   }
   const std::optional<std::vector<Substitution<char>>> utf8_forms = Utf8Substitutions(*forms);
   std::string rewritten;
