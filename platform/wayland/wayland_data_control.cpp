@@ -1,10 +1,8 @@
 #include "platform/wayland/wayland_data_control.h"
 
 #include <wayland-client-protocol.h>
-#include <wlr-data-control-unstable-v1-client-protocol.h>
-#ifdef TLLINK_EXT_DATA_CONTROL
 #include <ext-data-control-v1-client-protocol.h>
-#endif
+#include <wlr-data-control-unstable-v1-client-protocol.h>
 
 #include <algorithm>
 #include <cstring>
@@ -62,9 +60,7 @@ namespace {
 // Version 1 of the wlroots protocol has no primary selection, which the program leaves alone;
 // the ext protocol has it from its first version.
 TLLINK_DATA_CONTROL_TRAITS(WlrDataControl, zwlr_data_control, 1)
-#ifdef TLLINK_EXT_DATA_CONTROL
 TLLINK_DATA_CONTROL_TRAITS(ExtDataControl, ext_data_control, 1)
-#endif
 #undef TLLINK_DATA_CONTROL_TRAITS
 
 struct DestroySeat {
@@ -213,7 +209,7 @@ void OnGlobal(void* data, wl_registry*, std::uint32_t name, const char* interfac
   const Globals::Global global{name, version};
   if (std::strcmp(interface, wl_seat_interface.name) == 0) {
     if (!globals.seat) globals.seat = global;  // the first seat: a desktop has one
-  } else if (std::strcmp(interface, "ext_data_control_manager_v1") == 0) {
+  } else if (std::strcmp(interface, ExtDataControl::kManager) == 0) {
     globals.ext_manager = global;
   } else if (std::strcmp(interface, WlrDataControl::kManager) == 0) {
     globals.wlr_manager = global;
@@ -247,12 +243,11 @@ std::unique_ptr<DataControl> BindDataControl(wl_display* display, DataControl::E
     return SeatProxy(static_cast<wl_seat*>(
         wl_registry_bind(registry.get(), globals.seat->name, &wl_seat_interface, 1)));
   };
-#ifdef TLLINK_EXT_DATA_CONTROL
+  // The standard protocol where the compositor offers both: newer compositors offer only it.
   if (globals.ext_manager) {
     return Bind<ExtDataControl>(display, registry.get(), *globals.ext_manager, seat_proxy(),
                                 events);
   }
-#endif
   if (globals.wlr_manager) {
     return Bind<WlrDataControl>(display, registry.get(), *globals.wlr_manager, seat_proxy(),
                                 events);

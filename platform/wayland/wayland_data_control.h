@@ -17,8 +17,8 @@ using desktop::UniqueFd;
 
 // A seat's clipboard (the selection, not the primary selection) through the compositor's
 // data-control protocol, which lets a program without a focused window, or any window, watch,
-// read and set it: the standard ext protocol where the compositor offers it and this build
-// knows it, else the wlroots one. Used by the one thread that dispatches the display's events.
+// read and set it: the standard ext protocol where the compositor offers it, else the wlroots
+// one. Used by the one thread that dispatches the display's events.
 class DataControl {
  public:
   using SourceId = std::uint64_t;
