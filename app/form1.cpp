@@ -41,7 +41,6 @@ platform::WindowLayout Form1::Layout() {
                     u"",
                     {1320, 3120, 855, 135},
                     5,
-                    std::nullopt,
                     platform::ScaleMode::Twips},
   };
   return layout;

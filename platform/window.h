@@ -27,24 +27,29 @@ struct FontStyle {
 
 struct ControlLayout {
   // Font and scale mode are optional; every other field is given, as a form designer lists it.
+  // One constructor per choice, rather than defaulted arguments: a defaulted optional font made
+  // a temporary per control that GCC 14 took for an uninitialized string (-Wmaybe-uninitialized).
   ControlLayout(ControlId id_, ControlKind kind_, std::u16string caption_, TwipsRect rect_,
-                int tab_index_, std::optional<FontStyle> font_ = std::nullopt,
-                ScaleMode scale_mode_ = ScaleMode::Twips)
-      : id(id_),
-        kind(kind_),
-        caption(std::move(caption_)),
-        rect(rect_),
-        tab_index(tab_index_),
-        font(std::move(font_)),
-        scale_mode(scale_mode_) {}
+                int tab_index_)
+      : id(id_), kind(kind_), caption(std::move(caption_)), rect(rect_), tab_index(tab_index_) {}
+  ControlLayout(ControlId id_, ControlKind kind_, std::u16string caption_, TwipsRect rect_,
+                int tab_index_, FontStyle font_)
+      : ControlLayout(id_, kind_, std::move(caption_), rect_, tab_index_) {
+    font = std::move(font_);
+  }
+  ControlLayout(ControlId id_, ControlKind kind_, std::u16string caption_, TwipsRect rect_,
+                int tab_index_, ScaleMode scale_mode_)
+      : ControlLayout(id_, kind_, std::move(caption_), rect_, tab_index_) {
+    scale_mode = scale_mode_;
+  }
 
   ControlId id;
   ControlKind kind;
   std::u16string caption;  // button and label caption, or a text box's initial text
   TwipsRect rect;
   int tab_index;
-  std::optional<FontStyle> font;  // toolkit's default font when absent
-  ScaleMode scale_mode;           // picture boxes only
+  std::optional<FontStyle> font;            // toolkit's default font when absent
+  ScaleMode scale_mode = ScaleMode::Twips;  // picture boxes only
 };
 
 enum class Placement { Default, CenterScreen };
