@@ -13,8 +13,7 @@ find_program(WAYLAND_SCANNER wayland-scanner HINTS ${wayland_scanner_hint} REQUI
 pkg_get_variable(wayland_protocols_dir wayland-protocols pkgdatadir)
 pkg_get_variable(wlr_protocols_dir wlr-protocols pkgdatadir)
 file(GLOB wlr_protocols_in_cargo LIST_DIRECTORIES true
-  /usr/share/cargo/registry/wayland-protocols-*/wlr-protocols/unstable
-  /usr/share/cargo/registry/wayland-protocols-wlr-*/wlr-protocols/unstable)
+  /usr/share/cargo/registry/wayland-protocols-*/wlr-protocols/unstable)  # -wlr- on Debian 13
 find_file(TLLINK_WLR_DATA_CONTROL_XML wlr-data-control-unstable-v1.xml
   PATHS ${wlr_protocols_dir}/unstable /usr/share/wlr-protocols/unstable ${wlr_protocols_in_cargo}
   NO_DEFAULT_PATH REQUIRED)
