@@ -123,21 +123,25 @@ std::wstring ClassName(HWND window) {
   return std::wstring(name.data(), static_cast<std::size_t>(std::max(length, 0)));
 }
 
-std::vector<HWND> TopLevelWindows(DWORD process_id) {
-  struct Search {
-    DWORD process_id;
-    std::vector<HWND> found;
-  } search{process_id, {}};
+std::vector<HWND> TopLevelWindows() {
+  std::vector<HWND> found;
   EnumWindows(
       [](HWND window, LPARAM context) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(context);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == s.process_id) s.found.push_back(window);
+        reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
         return TRUE;
       },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+std::vector<HWND> TopLevelWindows(DWORD process_id) {
+  std::vector<HWND> found;
+  for (HWND window : TopLevelWindows()) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == process_id) found.push_back(window);
+  }
+  return found;
 }
 
 HWND FindTopLevel(DWORD process_id, std::wstring_view caption) {
@@ -330,13 +334,19 @@ std::optional<std::wstring> ClipboardUser::Text() {
 // ---- Notification area ----
 
 std::vector<HWND> TrayIcons() {
-  std::vector<HWND> icons;
-  HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
-  if (!tray) return icons;
-  for (HWND child : Descendants(tray)) {
+  // Each icon is a window of Wine's: a child of the tray it docked into (Wine 8), or a
+  // top-level window placed on that tray (Wine 10, which shows no icon without an X11 tray).
+  const auto is_icon = [](HWND window) {
+    const std::wstring name = ClassName(window);
     // Counted as the user sees them: Wine adds an icon hidden and shows it a moment later.
-    if (ClassName(child) == L"__winex11_tray_icon" && IsWindowVisible(child)) {
-      icons.push_back(child);
+    return (name == L"__winex11_tray_icon" || name == L"__wine_tray_icon") &&
+           IsWindowVisible(window);
+  };
+  std::vector<HWND> icons;
+  for (HWND window : TopLevelWindows()) {
+    if (is_icon(window)) icons.push_back(window);
+    for (HWND child : Descendants(window)) {
+      if (is_icon(child)) icons.push_back(child);
     }
   }
   return icons;

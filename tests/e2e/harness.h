@@ -43,6 +43,7 @@ bool HoldsFor(const std::function<bool()>& holds, Ms duration, Ms poll = 50ms);
 // ---- Windows of another process ----
 std::wstring WindowText(HWND window);  // WM_GETTEXT, so edit controls give their current text
 std::wstring ClassName(HWND window);
+std::vector<HWND> TopLevelWindows();                  // every process's, shown or hidden
 std::vector<HWND> TopLevelWindows(DWORD process_id);  // shown or hidden
 HWND FindTopLevel(DWORD process_id, std::wstring_view caption);
 HWND FindTopLevelOfClass(DWORD process_id, std::wstring_view class_name);
@@ -91,7 +92,7 @@ class ClipboardUser {
   bool open_ = false;
 };
 
-// ---- Notification area (Wine's stand-alone tray window) ----
+// ---- Notification area (an X11 tray, trayer, which run-case.sh starts) ----
 // The icons shown in it.
 std::vector<HWND> TrayIcons();
 std::size_t TrayIconCount();

@@ -24,7 +24,7 @@ driver=$1 exe=$2 template=$3
 shift 3
 
 missing=()
-for tool in wine wineserver Xvfb xclip xdotool convert import flock timeout; do
+for tool in wine wineserver Xvfb trayer xclip xdotool convert import flock timeout; do
   command -v "$tool" >/dev/null || missing+=("$tool")
 done
 if ((${#missing[@]})); then
@@ -35,9 +35,12 @@ for file in "$driver" "$exe"; do
   [[ -f $file ]] || { echo "run-case.sh: $file does not exist; build the windows preset" >&2; exit 1; }
 done
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tllink-e2e.XXXXXX") || exit 1
+# Next to the template, whose copy is then made of hard links: /tmp may be another file system.
+work=$(mktemp -d "$(dirname "$template")/case.XXXXXX") || exit 1
+tray_pid=
 cleanup() {
   tllink_stop_wine
+  [[ -n $tray_pid ]] && kill "$tray_pid" 2>/dev/null && wait "$tray_pid" 2>/dev/null
   tllink_stop_xvfb
   rm -rf "$work"
 }
@@ -48,6 +51,15 @@ tllink_prepare_prefix "$template" || exit 1
 tllink_copy_prefix "$template" "$work/prefix" || exit 1
 export WINEPREFIX=$work/prefix
 tllink_start_xvfb || exit 1
+# An X11 tray for the icons: Wine 10 shows them in nothing else (Wine 8 also in a window of its
+# own). Up before the program, which docks its icon into the tray it finds at start.
+trayer --edge bottom --align right --widthtype request --height 24 --transparent false \
+  --SetDockType true >/dev/null 2>&1 &
+tray_pid=$!
+for _ in $(seq 100); do
+  xdotool search --name '^panel$' >/dev/null 2>&1 && break
+  sleep 0.05
+done
 export TLLINK_EXE=$exe TLLINK_E2E_WORK=$work
 
 limit=${TLLINK_E2E_TIMEOUT:-90}
