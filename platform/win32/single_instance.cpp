@@ -35,7 +35,10 @@ std::wstring CurrentUserSid() {
 
 bool SingleInstance::AnotherInstanceRunning() {
   if (!mutex_) {
-    const std::wstring name = L"Local\\tllink-" + CurrentUserSid();
+    // Appended rather than prefixed: GCC 14's libstdc++ takes a prefix through code of its
+    // own library that links in all of std::wstring's (22 KB of a 300 KB program).
+    std::wstring name = L"Local\\tllink-";
+    name += CurrentUserSid();
     mutex_.reset(CreateMutexW(nullptr, FALSE, name.c_str()));
     if (!mutex_) throw Failure(u"無法檢查程式是否已在執行");
     another_instance_ = GetLastError() == ERROR_ALREADY_EXISTS;
