@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Runs one Wayland end-to-end case of the Linux build on a private headless sway, with no X
-# server at all and a private home, as the session's user (scripts/sway-env: as root, a user of
-# its own), and takes everything down afterwards, also on failure, timeout or interruption.
+# Runs one Wayland end-to-end case of the Linux build on a private headless sway (or KWin), with
+# no X server at all and a private home, as the session's user (scripts/sway-env: as root, a
+# user of its own), and takes everything down afterwards, also on failure, timeout or
+# interruption.
 #
 #   run-wayland-case.sh TLLINK SLOW_OWNER CASE
 #
-# Environment: TLLINK_E2E_TIMEOUT (seconds for the case, default 60); TLLINK_E2E_TRACE=1 traces
-# every step of the case.
+# Environment: TLLINK_E2E_COMPOSITOR (sway, the default, or kwin); TLLINK_E2E_TIMEOUT (seconds
+# for the case, default 60); TLLINK_E2E_TRACE=1 traces every step of the case.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=../../scripts/sway-env
@@ -17,9 +18,15 @@ if (($# != 3)); then
   exit 2
 fi
 case_name=$3
+compositor=${TLLINK_E2E_COMPOSITOR:-sway}
+case $compositor in
+  sway) compositor_tools=(sway swaymsg) ;;
+  kwin) compositor_tools=(kwin_wayland dbus-daemon dbus-send) ;;
+  *) echo "run-wayland-case.sh: no compositor $compositor (sway or kwin)" >&2; exit 2 ;;
+esac
 
 missing=()
-for tool in sway swaymsg wl-copy wl-paste setpriv convert timeout; do
+for tool in "${compositor_tools[@]}" wl-copy wl-paste setpriv convert timeout; do
   command -v "$tool" >/dev/null || missing+=("$tool")
 done
 if ((${#missing[@]})); then
@@ -57,7 +64,11 @@ export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_CACHE_HOME=$work/h
 export XDG_SESSION_TYPE=wayland TLLINK_E2E_WORK=$work/home
 export TLLINK=$work/bin/$(basename "$1") TLLINK_SLOW_OWNER=$work/bin/$(basename "$2")
 unset DBUS_SESSION_BUS_ADDRESS QT_QPA_PLATFORM
-tllink_start_sway "$work" || exit 1
+if [[ $compositor == kwin ]]; then
+  tllink_start_kwin "$work" || exit 1
+else
+  tllink_start_sway "$work" || exit 1
+fi
 
 limit=${TLLINK_E2E_TIMEOUT:-60}
 # In a process group of its own, so that everything the case started can be ended together.

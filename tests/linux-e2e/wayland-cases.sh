@@ -14,8 +14,15 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 copy_text() { printf '%s' "$1" | timeout 2 wl-copy >/dev/null 2>&1; }
 paste_text() { timeout 2 wl-paste --no-newline 2>/dev/null; }
 
-# A shown window of the program named $1, and a Wayland one (XWayland's are "xwayland").
+# A shown window of the program named $1, and a Wayland one (XWayland's are "xwayland"; the
+# KWin session has no X server).
 window_shown() {
+  if [[ -n ${TLLINK_KWIN_BUS:-} ]]; then
+    # KWin's window search, as KRunner asks it, answers with the captions it matched.
+    timeout 2 dbus-send --bus="$TLLINK_KWIN_BUS" --print-reply --dest=org.kde.KWin \
+      /WindowsRunner org.kde.krunner1.Match "string:$1" 2>/dev/null | grep -qF "string \"$1\""
+    return
+  fi
   timeout 2 swaymsg -t get_tree -r 2>/dev/null | python3 -c '
 import json, sys
 def windows(node):
@@ -28,10 +35,20 @@ sys.exit(not any(w.get("name") == sys.argv[1] and w.get("app_id") == "tllink" an
 }
 
 # Starts the program as a user of this desktop would, and waits for its main window: there is
-# no tray here, so it shows that window.
+# no tray here, so it shows that window. The program's Wayland messages go to its log, which
+# shows the data control it bound: ext whenever the compositor offers it.
 launch_without_tray() {
-  launch
+  local want=zwlr
+  WAYLAND_DEBUG=client launch
   wait_until window_shown "$MAIN_CAPTION" || fail "the main window is not shown"
+  wait_until bound_data_control || fail "the program bound no ${want}_data_control_manager_v1"
+  echo "bound ${want}_data_control_manager_v1"
+}
+bound_data_control() {
+  local log=$TLLINK_E2E_WORK/tllink.log
+  want=zwlr
+  grep -qF '"ext_data_control_manager_v1"' "$log" && want=ext
+  grep -qE "bind\([0-9]+, \"${want}_data_control_manager_v1\"" "$log"
 }
 
 # Starts an owner that makes `text` the selection, with the types given, and is silent for
