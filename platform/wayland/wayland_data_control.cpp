@@ -1,7 +1,7 @@
 #include "platform/wayland/wayland_data_control.h"
 
-#include <wayland-client-protocol.h>
 #include <ext-data-control-v1-client-protocol.h>
+#include <wayland-client-protocol.h>
 #include <wlr-data-control-unstable-v1-client-protocol.h>
 
 #include <algorithm>
