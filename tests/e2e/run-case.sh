@@ -24,7 +24,7 @@ driver=$1 exe=$2 template=$3
 shift 3
 
 missing=()
-for tool in wine wineserver Xvfb trayer xclip xdotool convert import flock timeout; do
+for tool in wine wineserver Xvfb trayer xclip xdotool xprop convert import flock timeout; do
   command -v "$tool" >/dev/null || missing+=("$tool")
 done
 if ((${#missing[@]})); then
@@ -52,14 +52,25 @@ tllink_copy_prefix "$template" "$work/prefix" || exit 1
 export WINEPREFIX=$work/prefix
 tllink_start_xvfb || exit 1
 # An X11 tray for the icons: Wine 10 shows them in nothing else (Wine 8 also in a window of its
-# own). Up before the program, which docks its icon into the tray it finds at start.
+# own). Up before the program, so that its icon goes straight into it: Wine 8 moves an icon it
+# showed in its own window into a tray that comes later, and a case once saw no icon meanwhile.
+# The tray is up once trayer's unmapped manager window has asked the server for the time, which
+# it does to take the tray's selection.
 trayer --edge bottom --align right --widthtype request --height 24 --transparent false \
   --SetDockType true >/dev/null 2>&1 &
 tray_pid=$!
-for _ in $(seq 100); do
-  xdotool search --name '^panel$' >/dev/null 2>&1 && break
+tray_managed() {
+  local window
+  for window in $(xdotool search --name '^trayer$' 2>/dev/null); do
+    xprop -id "$window" GDK_TIMESTAMP_PROP 2>/dev/null | grep -q ' = ' && return 0
+  done
+  return 1
+}
+for _ in $(seq 200); do
+  tray_managed && break
   sleep 0.05
 done
+sleep 0.1
 export TLLINK_EXE=$exe TLLINK_E2E_WORK=$work
 
 limit=${TLLINK_E2E_TIMEOUT:-90}
