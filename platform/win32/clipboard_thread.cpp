@@ -1,8 +1,9 @@
 #include "platform/win32/clipboard_thread.h"
 
+#include <process.h>
+
 #include <condition_variable>
 #include <mutex>
-#include <system_error>
 #include <utility>
 
 namespace tllink::platform::win32 {
@@ -32,7 +33,7 @@ ClipboardThread::ClipboardThread(HWND notify, UINT done_message)
 }
 
 ClipboardThread::~ClipboardThread() {
-  if (!thread_.joinable()) return;
+  if (!thread_) return;
   HWND window = nullptr;
   bool running = false;
   {
@@ -41,20 +42,28 @@ ClipboardThread::~ClipboardThread() {
     running = shared_->running;
   }
   if (window != nullptr) ::PostMessageW(window, WM_CLOSE, 0, 0);
-  if (running) {
-    thread_.detach();  // it owns its share of the state and touches nothing else
-  } else {
-    thread_.join();
-  }
+  // A thread still waiting for another program owns its share of the state and touches nothing
+  // else: it is left to the end of the process.
+  if (!running) ::WaitForSingleObject(thread_.get(), INFINITE);
+}
+
+unsigned __stdcall ClipboardThread::ThreadMain(void* shared) {
+  const std::unique_ptr<std::shared_ptr<Shared>> owned(
+      static_cast<std::shared_ptr<Shared>*>(shared));
+  Run(*owned);
+  return 0;
 }
 
 bool ClipboardThread::Start(Job job) {
-  if (!thread_.joinable()) {
-    try {
-      thread_ = std::thread(Run, shared_);
-    } catch (const std::system_error&) {
-      return false;
-    }
+  if (!thread_) {
+    // A Win32 thread of the C runtime's, not std::thread: that would link in a whole POSIX
+    // threads layer, a third of what the program's one file may weigh.
+    auto handed = std::make_unique<std::shared_ptr<Shared>>(shared_);
+    const std::uintptr_t started =
+        ::_beginthreadex(nullptr, 0, ThreadMain, handed.get(), 0, nullptr);
+    if (started == 0) return false;
+    handed.release();  // the thread owns it now
+    thread_.reset(reinterpret_cast<HANDLE>(started));
     // Only as long as the thread takes to make its window.
     std::unique_lock lock(shared_->mutex);
     shared_->started.wait(lock, [this] { return shared_->start_done; });

@@ -4,7 +4,8 @@
 
 #include <functional>
 #include <memory>
-#include <thread>
+
+#include "platform/win32/handles.h"
 
 namespace tllink::platform::win32 {
 
@@ -32,12 +33,13 @@ class ClipboardThread {
 
  private:
   struct Shared;
+  static unsigned __stdcall ThreadMain(void* shared);
   static void Run(std::shared_ptr<Shared> shared);
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam,
                                      LPARAM lparam) noexcept;
 
   std::shared_ptr<Shared> shared_;
-  std::thread thread_;
+  UniqueKernelHandle thread_;
 };
 
 }  // namespace tllink::platform::win32

@@ -343,7 +343,8 @@ Control& Win32Window::GetControl(ControlId id) {
 }
 
 std::optional<MenuItemId> Win32Window::PopupMenu(Menu& menu) {
-  auto& win32_menu = dynamic_cast<Win32Menu&>(menu);
+  // The Windows toolkit makes every menu of the program.
+  auto& win32_menu = static_cast<Win32Menu&>(menu);
   POINT at{};
   ::GetCursorPos(&at);
   const BOOL chosen =
