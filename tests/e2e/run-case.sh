@@ -51,26 +51,29 @@ tllink_prepare_prefix "$template" || exit 1
 tllink_copy_prefix "$template" "$work/prefix" || exit 1
 export WINEPREFIX=$work/prefix
 tllink_start_xvfb || exit 1
-# An X11 tray for the icons: Wine 10 shows them in nothing else (Wine 8 also in a window of its
-# own). Up before the program, so that its icon goes straight into it: Wine 8 moves an icon it
-# showed in its own window into a tray that comes later, and a case once saw no icon meanwhile.
+# An X11 tray for the icons where Wine shows them in nothing else (Wine 10). Wine 8 shows them in
+# a window of its own, where they stay put; in an X11 tray it re-docks an icon now and then, and
+# cases saw none for a moment. Up before the program, so that its icon goes straight into it.
 # The tray is up once trayer's unmapped manager window has asked the server for the time, which
 # it does to take the tray's selection.
-trayer --edge bottom --align right --widthtype request --height 24 --transparent false \
-  --SetDockType true >/dev/null 2>&1 &
-tray_pid=$!
-tray_managed() {
-  local window
-  for window in $(xdotool search --name '^trayer$' 2>/dev/null); do
-    xprop -id "$window" GDK_TIMESTAMP_PROP 2>/dev/null | grep -q ' = ' && return 0
+wine_major=$("$TLLINK_WINE_BIN" --version 2>/dev/null | sed -nE 's/^wine-([0-9]+).*/\1/p')
+if ((${wine_major:-0} >= 9)); then
+  trayer --edge bottom --align right --widthtype request --height 24 --transparent false \
+    --SetDockType true >/dev/null 2>&1 &
+  tray_pid=$!
+  tray_managed() {
+    local window
+    for window in $(xdotool search --name '^trayer$' 2>/dev/null); do
+      xprop -id "$window" GDK_TIMESTAMP_PROP 2>/dev/null | grep -q ' = ' && return 0
+    done
+    return 1
+  }
+  for _ in $(seq 200); do
+    tray_managed && break
+    sleep 0.05
   done
-  return 1
-}
-for _ in $(seq 200); do
-  tray_managed && break
-  sleep 0.05
-done
-sleep 0.1
+  sleep 0.1
+fi
 export TLLINK_EXE=$exe TLLINK_E2E_WORK=$work
 
 limit=${TLLINK_E2E_TIMEOUT:-90}
