@@ -202,7 +202,7 @@ class Captions : public E2eTest {
   // The first run's windows at `dpi`, with Wine's message font and then with each of a
   // Traditional Chinese Windows, each in a program of its own.
   void ExpectFitAt(int dpi) {
-    UseScreenDpi(dpi);
+    ASSERT_TRUE(ScreenIsAt(dpi));
     for (const std::wstring_view face : {L"", L"Microsoft JhengHei UI", L"PMingLiU"}) {
       SCOPED_TRACE(face.empty() ? "Wine's message font" : Utf8(face));
       if (!face.empty()) UseMessageFont(face);

@@ -1,5 +1,7 @@
 #include "tests/e2e/fixture.h"
 
+#include <shellscalingapi.h>
+
 namespace tllink::e2e {
 
 namespace {
@@ -113,11 +115,19 @@ testing::AssertionResult E2eTest::CopyStaysUnchanged(std::wstring_view copied, M
          << "copied \"" << copied_bytes << "\", the clipboard holds " << Printable(pasted);
 }
 
-void E2eTest::UseScreenDpi(int dpi) {
-  const DWORD value = static_cast<DWORD>(dpi);
-  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD,
-                            &value, sizeof(value)),
-            ERROR_SUCCESS);
+testing::AssertionResult E2eTest::ScreenIsAt(int dpi) {
+  // The monitor's, which windows are laid out at; the system DPI may differ from it under Wine
+  // 10 when LogPixels changed after the session began.
+  UINT dpi_x = 0;
+  UINT dpi_y = 0;
+  const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  if (FAILED(GetDpiForMonitor(primary, MDT_EFFECTIVE_DPI, &dpi_x, &dpi_y)))
+    return testing::AssertionFailure() << "cannot read the display's DPI";
+  if (static_cast<int>(dpi_x) != dpi)
+    return testing::AssertionFailure()
+           << "the display is at " << dpi_x << " dpi, not " << dpi
+           << " (run-case.sh sets it for a case named ...At" << dpi << "Dpi)";
+  return testing::AssertionSuccess();
 }
 
 std::wstring E2eTest::Link(std::wstring_view prefix, std::wstring_view file) {

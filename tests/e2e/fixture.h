@@ -40,8 +40,9 @@ class E2eTest : public testing::Test {
   // Copies `copied` with xclip; it must read back byte for byte unchanged for `duration`.
   static testing::AssertionResult CopyStaysUnchanged(std::wstring_view copied, Ms duration = 1s);
 
-  // Lays out programs started from now on at `dpi` dots per inch (the user's display scale).
-  static void UseScreenDpi(int dpi);
+  // The display is at `dpi` dots per inch (the user's display scale). run-case.sh sets it
+  // before Wine starts for a case named ...At<N>Dpi.
+  static testing::AssertionResult ScreenIsAt(int dpi);
 
   // The rewriting of one stored-rule link, used to show the program is polling at all.
   static std::wstring Link(std::wstring_view prefix, std::wstring_view file);

@@ -35,6 +35,12 @@ bool FileExists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The driver sees windows and the screen in the pixels they have, as the program does: where
+// Wine (10 on) scales for the display, a DPI-unaware driver would get coordinates and screen
+// captures scaled to 96 dpi, and measure a 192-pixel window at 144 dpi as 128 pixels.
+[[maybe_unused]] const bool kInDevicePixels =
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) != FALSE;
+
 // How long the driver waits for another process to answer one message.
 constexpr UINT kAnswerMs = 2000;
 

@@ -49,6 +49,12 @@ trap 'exit 143' TERM INT HUP
 
 tllink_prepare_prefix "$template" || exit 1
 tllink_copy_prefix "$template" "$work/prefix" || exit 1
+# A case named ...At<N>Dpi runs on a display at N dpi from the start of its Wine session.
+for arg in "$@"; do
+  if [[ $arg =~ ^--gtest_filter=.*At([0-9]+)Dpi$ ]]; then
+    tllink_set_prefix_dpi "$work/prefix" "${BASH_REMATCH[1]}" || exit 1
+  fi
+done
 export WINEPREFIX=$work/prefix
 tllink_start_xvfb || exit 1
 # An X11 tray for the icons where Wine shows them in nothing else (Wine 10). Wine 8 shows them in

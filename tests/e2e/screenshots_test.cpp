@@ -74,12 +74,12 @@ TEST_F(Screenshots, SettingsDialogFirstRun) {
 
 // At a display scale of 150 %.
 TEST_F(Screenshots, MainWindowFirstRunAt144Dpi) {
-  UseScreenDpi(144);
+  ASSERT_TRUE(ScreenIsAt(144));
   MainWindowFirstRun("main-window-first-run-144dpi.png");
 }
 
 TEST_F(Screenshots, SettingsDialogFirstRunAt144Dpi) {
-  UseScreenDpi(144);
+  ASSERT_TRUE(ScreenIsAt(144));
   SettingsDialogFirstRun("settings-dialog-first-run-144dpi.png");
 }
 
