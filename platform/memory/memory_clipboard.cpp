@@ -43,16 +43,12 @@ Clipboard::ReadResult MemoryClipboard::Read(RequestId request,
     result.status = ReadStatus::Busy;
     return result;
   }
-  return ReadNow(request, rich_if_containing);
+  return ReadNow(std::move(result));
 }
 
-// The content as it is now, answered.
-Clipboard::ReadResult MemoryClipboard::ReadNow(RequestId request,
-                                               std::u16string_view rich_if_containing) {
-  ReadResult result;
-  result.request = request;
-  result.sequence = sequence_;
-  result.asked_with = rich_if_containing;
+// `result` completed with the content as it is now.
+Clipboard::ReadResult MemoryClipboard::ReadNow(ReadResult result) {
+  const std::u16string_view rich_if_containing = result.asked_with;
   if (fail_reads_) {
     result.status = ReadStatus::Failed;
   } else if (excluded_) {

@@ -85,7 +85,7 @@ class MemoryClipboard final : public Clipboard {
   void Changed(int changes = 1);
   void Copied(std::optional<std::u16string> text, std::vector<RichFormat> rich = {},
               bool excluded = false, bool late = false);
-  ReadResult ReadNow(RequestId request, std::u16string_view rich_if_containing);
+  ReadResult ReadNow(ReadResult result);
   WriteResult Write(RequestId request, const Content& current, const Content& replacement);
   WriteResult StartWrite(RequestId request, ContentView current, ContentView replacement);
 
